@@ -1,0 +1,52 @@
+# The two commands that do everything: `make run` and `make test`.
+# Both install the Debian packages they need first (`make deps`).
+
+PRESETS ?= dev asan tsan
+RUN_PRESET ?= release
+
+# Everything the build and the tests use, by Debian package name.
+DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
+        libbenchmark-dev libsqlite3-dev sqlite3 libx11-dev libxft-dev \
+        libxss-dev fonts-liberation finger fingerd socat iproute2 util-linux \
+        procps
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build test run format clean $(addprefix test-,$(PRESETS))
+
+deps:
+	@missing=$$(for p in $(DEPS); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake --preset $(RUN_PRESET) >/dev/null
+	cmake --build --preset $(RUN_PRESET)
+
+test: deps
+	@set -e; for p in $(PRESETS); do \
+	  echo "=== $$p build"; \
+	  cmake --preset $$p >/dev/null; \
+	  cmake --build --preset $$p; \
+	  echo "=== $$p tests"; \
+	  ctest --preset $$p; \
+	done
+
+test-%: deps
+	cmake --preset $* >/dev/null
+	cmake --build --preset $*
+	ctest --preset $*
+
+run: build
+	@./tools/run-daemon build/$(RUN_PRESET)/out
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,198 @@
+// The headless driver's test API: what a test does in place of a person at
+// the desktop, and what it reads back of what the program showed.
+//
+// Tests link vt::testing (and the shared test main, which arms a watchdog
+// for every test and gives every test a system root of its own). Input goes
+// where the driver would deliver it: desktop-wide events pass the global
+// hooks first; keys go to the focused window's thread queue; clicks to the
+// window named. Message boxes, open-file dialogs and popup menus are answered
+// from scripts; everything shown is recorded.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vt::testing {
+
+// --- the system root -------------------------------------------------------
+
+// A fresh, empty system root for the calling test, removed again by its
+// destructor; sets VELLUMTIDE_ROOT and makes the registry, FindWindowA's
+// directory and getservbyname's services file follow it.
+class ScopedSystemRoot {
+ public:
+  ScopedSystemRoot();
+  ~ScopedSystemRoot();
+  ScopedSystemRoot(const ScopedSystemRoot&) = delete;
+  ScopedSystemRoot& operator=(const ScopedSystemRoot&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes the root's services file with one line per entry, for example
+  // "finger 7979/tcp".
+  void WriteServices(const std::string& lines) const;
+
+ private:
+  std::string path_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// Forgets every record below and every script, destroys no window.
+void Reset();
+
+// --- message loops ---------------------------------------------------------
+
+// Processes the calling thread's messages (sent, posted, input, timers) until
+// done() is true or timeoutMs passes; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+// Processes everything that is pending now, then returns.
+void PumpPending();
+// Runs action on the calling thread the next time one of its message loops
+// (GetMessageA, a modal dialog, a message box, a popup menu) has nothing to
+// do. Actions run in the order given, one per idle moment.
+void WhenIdle(std::function<void()> action);
+// Makes due timers fire as though the clock had moved on by milliseconds.
+void AdvanceTimers(DWORD milliseconds);
+
+// --- input -----------------------------------------------------------------
+
+enum class Modifiers : unsigned { None = 0, Shift = 1, Control = 2, Alt = 4 };
+inline Modifiers operator|(Modifiers a, Modifiers b) {
+  return static_cast<Modifiers>(static_cast<unsigned>(a) |
+                                static_cast<unsigned>(b));
+}
+
+// A key press (down, then up) at the focused window, with modifiers held:
+// WM_KEYDOWN / WM_KEYUP, or WM_SYSKEYDOWN / WM_SYSKEYUP with Alt. The global
+// keyboard hooks see it first.
+void PressKey(UINT virtualKey, Modifiers modifiers = Modifiers::None);
+// Each character as the keyboard would produce it: key down, WM_CHAR (after
+// TranslateMessage), key up.
+void TypeText(std::string_view text);
+// Left button down and up at the centre of window (double: twice, the second
+// press as WM_LBUTTONDBLCLK where the class asks for double clicks).
+void Click(HWND window);
+void DoubleClick(HWND window);
+// The notification-area icon's owner receives its callback message with
+// this mouse message in lParam, as when the person uses the icon.
+void TrayMouse(UINT mouseMessage);
+// Input elsewhere on the desktop (another program's window): it reaches only
+// the global hooks.
+void DesktopMouseMove(int x, int y);
+void DesktopKey(UINT virtualKey);
+void SetScreenSize(int width, int height);
+
+// --- message boxes ---------------------------------------------------------
+
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  UINT type = 0;
+  HWND owner = nullptr;
+  int answer = 0;
+  DWORD threadId = 0;
+  bool ownerWasDisabled = false;
+};
+// Answers for the next message boxes, in order (IDOK, IDYES, IDNO...); when
+// they run out, a box is answered with its default button.
+void ScriptMessageBoxAnswers(std::vector<int> answers);
+std::vector<MessageBoxRecord> MessageBoxes();
+// Waits (pumping the calling thread's messages) until at least count boxes
+// have been shown, from any thread.
+bool WaitForMessageBoxes(std::size_t count, DWORD timeoutMs = 10000);
+
+// --- open-file dialogs -----------------------------------------------------
+
+struct OpenFileRecord {
+  DWORD structSize = 0;
+  HWND owner = nullptr;
+  std::string filter;  // the whole double-zero-terminated list, zeros kept
+  DWORD filterIndex = 0;
+  std::string initialFile;  // what lpstrFile held on the way in
+  DWORD fileBufferSize = 0;
+  bool hasFileTitle = false;
+  DWORD fileTitleBufferSize = 0;
+  std::string initialDir;
+  std::string title;
+  DWORD flags = 0;
+  bool hasHook = false;
+  bool hasTemplate = false;
+  bool hasCustomFilter = false;
+  bool hasDefaultExtension = false;
+};
+// The next open-file dialog chooses path (nullopt: the person cancels).
+void ScriptOpenFileAnswer(std::optional<std::string> path);
+std::vector<OpenFileRecord> OpenFileRequests();
+
+// --- popup menus -----------------------------------------------------------
+
+struct MenuItemRecord {
+  UINT id = 0;
+  std::string text;
+  bool separator = false;
+  bool checked = false;
+  bool grayed = false;
+};
+struct PopupRecord {
+  HMENU menu = nullptr;
+  UINT flags = 0;
+  int x = 0;
+  int y = 0;
+  HWND owner = nullptr;
+  HWND foregroundAtOpen = nullptr;
+  std::vector<MenuItemRecord> items;
+};
+// The next popup menu chooses the item with this command (0: dismissed).
+void ScriptPopupChoice(UINT command);
+std::vector<PopupRecord> Popups();
+
+// --- notification area -----------------------------------------------------
+
+struct TrayIconRecord {
+  bool present = false;
+  DWORD structSize = 0;
+  HWND owner = nullptr;
+  UINT id = 0;
+  UINT flags = 0;
+  UINT callbackMessage = 0;
+  HICON icon = nullptr;
+  std::string tip;
+};
+TrayIconRecord TrayIcon();
+struct TrayCallRecord {
+  DWORD message = 0;
+  TrayIconRecord data;
+};
+std::vector<TrayCallRecord> TrayCalls();
+
+// --- help ------------------------------------------------------------------
+
+struct HelpRecord {
+  HWND owner = nullptr;
+  std::string file;
+  UINT command = 0;
+  ULONG_PTR data = 0;
+};
+std::vector<HelpRecord> HelpRequests();
+
+// --- windows ---------------------------------------------------------------
+
+// Every window the driver knows of on this process, top-level ones first.
+std::vector<HWND> TopLevelWindows();
+// The text of a window (caption or control text), whatever thread owns it.
+std::string TextOf(HWND window);
+
+// --- winsock seam ----------------------------------------------------------
+
+// The next `times` calls of the named winsock function ("WSAStartup",
+// "getservbyname", "socket", "bind", "listen", "accept", "connect", "send",
+// "recv", "setsockopt", "gethostbyname", "gethostbyaddr") fail with the given
+// WSA error (times < 0: until ClearSocketFailures).
+void FailSocketCall(const char* function, int wsaError, int times = 1);
+void ClearSocketFailures();
+
+}  // namespace vt::testing
