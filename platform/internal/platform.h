@@ -44,3 +44,14 @@ void OnTerminationRequest();
 void StartDriver();
 
 }  // namespace vt::platform
+
+namespace vt::platform {
+
+// --- testing ---------------------------------------------------------------
+
+// vt::testing::Reset (user) calls these so that each module forgets its
+// records and scripts: shell, comdlg and help (shell module), winsock.
+void ResetShellTestState();
+void ResetSocketTestState();
+
+}  // namespace vt::platform
