@@ -22,7 +22,8 @@ std::string Utf8ToAnsi(std::string_view utf8);
 // The folder of the running executable (UTF-8, no trailing slash).
 std::string ExecutableDirectory();
 // A file in folder whose name equals name without regard to case (UTF-8
-// both); the exact match first.
+// both); the exact match first. The result is the path to it, folder
+// included; among several matches the smallest name wins.
 std::optional<std::string> FindFileNoCase(const std::string& folder,
                                           const std::string& name);
 // Flushes the standard streams and ends the process at once, without static

@@ -1,0 +1,423 @@
+// reg: read and change the registry from a shell, in the form of the target
+// system's own tool, so a person or a test can see and set what the program
+// stores.
+//
+//   reg query KEY [/v NAME | /ve]
+//   reg add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_BINARY]
+//           [/d DATA] [/f]
+//   reg delete KEY [/v NAME | /ve | /va] [/f]
+//
+// KEY starts with its hive, short or long: HKCU\Software\... or
+// HKEY_CURRENT_USER\Software\.... Arguments come from the OS in UTF-8 and
+// are converted to ANSI; output goes back in UTF-8. Exit status 0 on
+// success, 1 on failure with "ERROR: ..." on standard error.
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/internal/platform.h"
+
+namespace {
+
+using vt::platform::AnsiToUtf8;
+using vt::platform::Utf8ToAnsi;
+
+constexpr const char* kNotFound =
+    "The system was unable to find the specified registry key or value.";
+
+// Columns: short name, long name, handle.
+struct HiveName {
+  const char* shortName;
+  const char* longName;
+  HKEY handle;
+};
+const HiveName kHiveNames[] = {
+    {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+};
+
+// Columns: type name, type.
+struct TypeName {
+  const char* name;
+  DWORD type;
+};
+const TypeName kTypeNames[] = {
+    {"REG_SZ", REG_SZ},       {"REG_EXPAND_SZ", REG_EXPAND_SZ},
+    {"REG_DWORD", REG_DWORD}, {"REG_BINARY", REG_BINARY},
+    {"REG_NONE", REG_NONE},
+};
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "ERROR: " << AnsiToUtf8(message) << "\n";
+  return 1;
+}
+
+int Succeeded() {
+  std::cout << "The operation completed successfully.\n";
+  return 0;
+}
+
+const char* TypeNameOf(DWORD type) {
+  for (const auto& entry : kTypeNames) {
+    if (entry.type == type) return entry.name;
+  }
+  return "REG_NONE";
+}
+
+struct KeyName {
+  HKEY hive;
+  std::string hiveName;  // the long form, as query prints it
+  std::string path;      // below the hive, without leading backslash
+};
+
+std::optional<KeyName> ParseKey(const std::string& text) {
+  const auto slash = text.find('\\');
+  const std::string head = text.substr(0, slash);
+  for (const auto& hive : kHiveNames) {
+    if (SameNoCase(head, hive.shortName) || SameNoCase(head, hive.longName)) {
+      std::string rest =
+          slash == std::string::npos ? std::string() : text.substr(slash + 1);
+      while (!rest.empty() && rest.back() == '\\') rest.pop_back();
+      return KeyName{hive.handle, hive.longName, rest};
+    }
+  }
+  return std::nullopt;
+}
+
+struct Options {
+  std::string operation;
+  std::string key;
+  std::optional<std::string> value;  // "" for /ve
+  bool allValues = false;
+  std::optional<std::string> type;
+  std::optional<std::string> data;
+  bool force = false;
+};
+
+std::optional<Options> ParseArguments(const std::vector<std::string>& args,
+                                      std::string& error) {
+  if (args.size() < 2) {
+    error = "Invalid syntax.";
+    return std::nullopt;
+  }
+  Options options;
+  options.operation = args[0];
+  options.key = args[1];
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasNext = i + 1 < args.size();
+    if ((SameNoCase(arg, "/v") || SameNoCase(arg, "-v")) && hasNext) {
+      options.value = args[++i];
+    } else if (SameNoCase(arg, "/ve") || SameNoCase(arg, "-ve")) {
+      options.value = "";
+    } else if (SameNoCase(arg, "/va") || SameNoCase(arg, "-va")) {
+      options.allValues = true;
+    } else if ((SameNoCase(arg, "/t") || SameNoCase(arg, "-t")) && hasNext) {
+      options.type = args[++i];
+    } else if ((SameNoCase(arg, "/d") || SameNoCase(arg, "-d")) && hasNext) {
+      options.data = args[++i];
+    } else if (SameNoCase(arg, "/f") || SameNoCase(arg, "-f")) {
+      options.force = true;
+    } else {
+      error = "Invalid syntax.";
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+// Asks on standard input; anything but a yes (or no input at all) is a no.
+bool Confirm(const std::string& question) {
+  std::cout << AnsiToUtf8(question) << " (Yes/No)? " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+std::string ShowData(DWORD type, const std::vector<BYTE>& data) {
+  char hex[16];
+  switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+      const auto* text = reinterpret_cast<const char*>(data.data());
+      std::size_t length = 0;
+      while (length < data.size() && text[length] != '\0') ++length;
+      return std::string(text, length);
+    }
+    case REG_DWORD:
+      if (data.size() == 4) {
+        DWORD value = 0;
+        std::memcpy(&value, data.data(), 4);
+        std::snprintf(hex, sizeof hex, "0x%x", value);
+        return hex;
+      }
+      [[fallthrough]];
+    default: {
+      std::string out;
+      for (const BYTE byte : data) {
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        out += hex;
+      }
+      return out;
+    }
+  }
+}
+
+void PrintValue(const std::string& name, DWORD type,
+                const std::vector<BYTE>& data) {
+  std::cout << "    " << AnsiToUtf8(name.empty() ? "(Default)" : name) << "    "
+            << TypeNameOf(type) << "    " << AnsiToUtf8(ShowData(type, data))
+            << "\n";
+}
+
+int Query(HKEY key, const std::string& shownPath, const Options& options) {
+  if (options.value) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG result = RegQueryValueExA(key, options.value->c_str(), nullptr, &type,
+                                   nullptr, &size);
+    std::vector<BYTE> data(size);
+    if (result == ERROR_SUCCESS) {
+      result = RegQueryValueExA(key, options.value->c_str(), nullptr, &type,
+                                data.data(), &size);
+    }
+    if (result != ERROR_SUCCESS) return Fail(kNotFound);
+    data.resize(size);
+    std::cout << "\n" << AnsiToUtf8(shownPath) << "\n";
+    PrintValue(*options.value, type, data);
+    std::cout << "\n";
+    return 0;
+  }
+  std::cout << "\n" << AnsiToUtf8(shownPath) << "\n";
+  for (DWORD index = 0;; ++index) {
+    char name[16384];
+    DWORD nameSize = sizeof name;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, nullptr,
+                      &size) != ERROR_SUCCESS) {
+      break;
+    }
+    std::vector<BYTE> data(size);
+    nameSize = sizeof name;
+    if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data.data(),
+                      &size) != ERROR_SUCCESS) {
+      break;
+    }
+    data.resize(size);
+    PrintValue(name, type, data);
+  }
+  std::cout << "\n";
+  for (DWORD index = 0;; ++index) {
+    char name[16384];
+    DWORD nameSize = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &nameSize, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    std::cout << AnsiToUtf8(shownPath + "\\" + name) << "\n";
+  }
+  return 0;
+}
+
+std::optional<std::vector<BYTE>> ParseData(DWORD type,
+                                           const std::string& text) {
+  std::vector<BYTE> data;
+  switch (type) {
+    case REG_DWORD: {
+      if (text.empty()) return std::vector<BYTE>(4, 0);
+      char* end = nullptr;
+      const bool hex = text.size() > 2 && text[0] == '0' &&
+                       (text[1] == 'x' || text[1] == 'X');
+      errno = 0;
+      const unsigned long long value =
+          std::strtoull(text.c_str(), &end, hex ? 16 : 10);
+      if (*end != '\0' || errno != 0 || value > 0xFFFFFFFFull ||
+          text[0] == '-') {
+        return std::nullopt;
+      }
+      const auto dword = static_cast<DWORD>(value);
+      data.resize(4);
+      std::memcpy(data.data(), &dword, 4);
+      return data;
+    }
+    case REG_BINARY:
+    case REG_NONE: {
+      if (text.size() % 2 != 0) return std::nullopt;
+      for (std::size_t i = 0; i < text.size(); i += 2) {
+        if (!std::isxdigit(static_cast<unsigned char>(text[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+          return std::nullopt;
+        }
+        data.push_back(
+            static_cast<BYTE>(std::stoi(text.substr(i, 2), nullptr, 16)));
+      }
+      return data;
+    }
+    default:
+      // Texts are stored with their terminator, as the target tool does.
+      data.assign(text.begin(), text.end());
+      data.push_back(0);
+      return data;
+  }
+}
+
+int Add(const KeyName& name, const Options& options) {
+  DWORD type = REG_SZ;
+  if (options.type) {
+    bool known = false;
+    for (const auto& entry : kTypeNames) {
+      if (SameNoCase(*options.type, entry.name)) {
+        type = entry.type;
+        known = true;
+      }
+    }
+    if (!known) return Fail("Invalid syntax.");
+  }
+  const auto data = ParseData(type, options.data.value_or(""));
+  if (!data) return Fail("Invalid syntax.");
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(name.hive, name.path.c_str(), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return Fail("Access is denied.");
+  }
+  if (options.value && !options.force &&
+      RegQueryValueExA(key, options.value->c_str(), nullptr, nullptr, nullptr,
+                       nullptr) == ERROR_SUCCESS &&
+      !Confirm("Value " + *options.value + " exists, overwrite")) {
+    RegCloseKey(key);
+    return Fail("The operation was cancelled.");
+  }
+  LONG result = ERROR_SUCCESS;
+  if (options.value) {
+    result = RegSetValueExA(key, options.value->c_str(), 0, type, data->data(),
+                            static_cast<DWORD>(data->size()));
+  }
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+  return Succeeded();
+}
+
+// Deletes a key with everything below it, as the tool (unlike
+// RegDeleteKeyA) does.
+LONG DeleteTree(HKEY parent, const std::string& path) {
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+  if (result != ERROR_SUCCESS) return result;
+  for (;;) {
+    char child[16384];
+    DWORD size = sizeof child;
+    if (RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    if ((result = DeleteTree(key, child)) != ERROR_SUCCESS) break;
+  }
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return result;
+  return RegDeleteKeyA(parent, path.c_str());
+}
+
+int Delete(const KeyName& name, const std::string& shownPath,
+           const Options& options) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(name.hive, name.path.c_str(), 0, KEY_ALL_ACCESS, &key) !=
+      ERROR_SUCCESS) {
+    return Fail(kNotFound);
+  }
+  LONG result = ERROR_SUCCESS;
+  if (options.value || options.allValues) {
+    const std::string question =
+        options.allValues
+            ? "Delete all values under the registry key " + shownPath
+            : "Delete the registry value " + *options.value;
+    if (!options.force && !Confirm(question)) {
+      RegCloseKey(key);
+      return Fail("The operation was cancelled.");
+    }
+    if (options.allValues) {
+      for (;;) {
+        char value[16384];
+        DWORD size = sizeof value;
+        if (RegEnumValueA(key, 0, value, &size, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS ||
+            (result = RegDeleteValueA(key, value)) != ERROR_SUCCESS) {
+          break;
+        }
+      }
+    } else {
+      result = RegDeleteValueA(key, options.value->c_str());
+    }
+    RegCloseKey(key);
+    if (result == ERROR_FILE_NOT_FOUND) return Fail(kNotFound);
+    if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+    return Succeeded();
+  }
+  RegCloseKey(key);
+  if (name.path.empty()) return Fail("Access is denied.");
+  if (!options.force &&
+      !Confirm("Permanently delete the registry key " + shownPath)) {
+    return Fail("The operation was cancelled.");
+  }
+  result = DeleteTree(name.hive, name.path);
+  if (result == ERROR_FILE_NOT_FOUND) return Fail(kNotFound);
+  if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+  return Succeeded();
+}
+
+int Usage() {
+  std::cerr << "ERROR: Invalid syntax.\n"
+               "Usage: reg query KEY [/v NAME | /ve]\n"
+               "       reg add KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
+               "       reg delete KEY [/v NAME | /ve | /va] [/f]\n";
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(Utf8ToAnsi(argv[i]));
+  std::string error;
+  const auto options = ParseArguments(args, error);
+  if (!options) return Usage();
+  const auto name = ParseKey(options->key);
+  if (!name) return Fail("Invalid key name.");
+  const std::string shownPath =
+      name->path.empty() ? name->hiveName : name->hiveName + "\\" + name->path;
+
+  if (SameNoCase(options->operation, "query")) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(name->hive, name->path.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+      return Fail(kNotFound);
+    }
+    const int status = Query(key, shownPath, *options);
+    RegCloseKey(key);
+    return status;
+  }
+  if (SameNoCase(options->operation, "add")) return Add(*name, *options);
+  if (SameNoCase(options->operation, "delete")) {
+    return Delete(*name, shownPath, *options);
+  }
+  return Usage();
+}
