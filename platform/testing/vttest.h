@@ -57,6 +57,13 @@ void PumpPending();
 void WhenIdle(std::function<void()> action);
 // Makes due timers fire as though the clock had moved on by milliseconds.
 void AdvanceTimers(DWORD milliseconds);
+// How many sent, posted and input messages wait in the queue of threadId
+// now (0 when the thread has none), read from any thread without touching
+// the queue. For benchmarks that watch a queue under load.
+// NOTE for the user module: added by the presence work for
+// bench/hook_bench.cpp, which declares it weak and reports "n/a" until it is
+// implemented.
+std::size_t QueueLength(DWORD threadId);
 
 // --- input -----------------------------------------------------------------
 
@@ -78,7 +85,9 @@ void TypeText(std::string_view text);
 void Click(HWND window);
 void DoubleClick(HWND window);
 // The notification-area icon's owner receives its callback message with
-// this mouse message in lParam, as when the person uses the icon.
+// this mouse message in lParam, as when the person uses the icon. Like the
+// real tray it posts the message and does not wait: when the owner belongs
+// to the calling thread, pump (PumpPending, PumpUntil) to have it handled.
 void TrayMouse(UINT mouseMessage);
 // Input elsewhere on the desktop (another program's window): it reaches only
 // the global hooks.
@@ -123,8 +132,16 @@ struct OpenFileRecord {
   bool hasTemplate = false;
   bool hasCustomFilter = false;
   bool hasDefaultExtension = false;
+  // How the dialog ended: the path chosen (empty when cancelled), whether
+  // GetOpenFileNameA succeeded, and whether a scripted path was refused
+  // because the request asked for an existing file or folder.
+  std::string chosen;
+  bool succeeded = false;
+  bool refusedMissing = false;
 };
 // The next open-file dialog chooses path (nullopt: the person cancels).
+// Several calls queue answers for several dialogs, in order; a dialog with
+// no answer left is cancelled.
 void ScriptOpenFileAnswer(std::optional<std::string> path);
 std::vector<OpenFileRecord> OpenFileRequests();
 
@@ -165,7 +182,10 @@ struct TrayIconRecord {
 TrayIconRecord TrayIcon();
 struct TrayCallRecord {
   DWORD message = 0;
+  // What the call passed (the tip already cut to 63 characters); present
+  // tells whether the icon exists after the call.
   TrayIconRecord data;
+  bool succeeded = false;
 };
 std::vector<TrayCallRecord> TrayCalls();
 
@@ -176,6 +196,8 @@ struct HelpRecord {
   std::string file;
   UINT command = 0;
   ULONG_PTR data = 0;
+  // Where the help file was found (UTF-8, empty when it was not).
+  std::string foundPath;
 };
 std::vector<HelpRecord> HelpRequests();
 
