@@ -173,6 +173,8 @@ using FARPROC = void (*)();
 #define WAIT_OBJECT_0 0u
 #define WAIT_TIMEOUT 258u
 #define WAIT_FAILED 0xFFFFFFFFu
+// GetExitCodeThread's answer while the thread still runs.
+#define STILL_ACTIVE 259u
 #define MAX_PATH 260
 #define UNLEN 256
 

@@ -1,0 +1,267 @@
+// The headless ("null") driver: windows have state but no pixels.
+//
+// It answers what a person at the desktop would: message boxes from the
+// test's script, then from VELLUMTIDE_ANSWERS (for process-level tests),
+// then with their default button; popup menus from the script, else
+// dismissed. Everything shown is recorded for the test API. Injected input
+// goes through an input thread of its own, as a real desktop's input
+// arrives, so global hooks run on a thread of the platform, never on the
+// test's.
+#include "platform/drivers/null/null_driver.h"
+
+#include <cctype>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/internal/no_destroy.h"
+#include "platform/user/user_internal.h"
+
+namespace vt::null_driver {
+
+namespace {
+
+struct State {
+  std::mutex mutex;
+  std::vector<testing::MessageBoxRecord> boxes;
+  std::deque<int> scripted;
+  bool environmentRead = false;
+  std::deque<int> environment;
+  std::vector<testing::PopupRecord> popups;
+  std::deque<UINT> popupScript;
+  SIZE screen{1024, 768};
+  POINT cursor{0, 0};
+};
+
+State& D() {
+  static platform::NoDestroy<State> state;
+  return state.get();
+}
+
+int AnswerWord(const std::string& word) {
+  static const struct {
+    const char* name;
+    int answer;
+  } words[] = {{"ok", IDOK},        {"cancel", IDCANCEL}, {"yes", IDYES},
+               {"no", IDNO},        {"abort", IDABORT},   {"retry", IDRETRY},
+               {"ignore", IDIGNORE}};
+  for (auto& w : words) {
+    if (word == w.name) return w.answer;
+  }
+  return 0;
+}
+
+// VELLUMTIDE_ANSWERS="yes,ok,..." answers a process's boxes in order.
+void ReadEnvironment(State& s) {
+  if (s.environmentRead) return;
+  s.environmentRead = true;
+  const char* text = std::getenv("VELLUMTIDE_ANSWERS");
+  if (!text) return;
+  std::string word;
+  for (const char* p = text;; ++p) {
+    if (*p == ',' || *p == '\0') {
+      std::size_t b = word.find_first_not_of(" \t");
+      std::size_t e = word.find_last_not_of(" \t");
+      std::string trimmed =
+          b == std::string::npos ? std::string() : word.substr(b, e - b + 1);
+      if (int answer = AnswerWord(trimmed)) {
+        s.environment.push_back(answer);
+      } else if (!trimmed.empty()) {
+        std::fprintf(stderr,
+                     "Vellumtide: VELLUMTIDE_ANSWERS: \"%s\" is not one of "
+                     "ok, cancel, yes, no, abort, retry, ignore; ignored\n",
+                     trimmed.c_str());
+      }
+      word.clear();
+      if (*p == '\0') break;
+    } else {
+      word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    }
+  }
+}
+
+int MessageBox(const platform::MessageBoxRequest& request) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  ReadEnvironment(s);
+  int answer = request.defaultAnswer;
+  if (!s.scripted.empty()) {
+    answer = s.scripted.front();
+    s.scripted.pop_front();
+  } else if (!s.environment.empty()) {
+    answer = s.environment.front();
+    s.environment.pop_front();
+  }
+  testing::MessageBoxRecord record;
+  record.text = request.text;
+  record.caption = request.caption;
+  record.type = request.type;
+  record.owner = request.owner;
+  record.answer = answer;
+  record.threadId = request.threadId;
+  record.ownerWasDisabled = request.ownerWasDisabled;
+  s.boxes.push_back(std::move(record));
+  return answer;
+}
+
+UINT TrackPopup(const platform::PopupRequest& request) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  testing::PopupRecord record;
+  record.menu = request.menu;
+  record.flags = request.flags;
+  record.x = request.x;
+  record.y = request.y;
+  record.owner = request.owner;
+  record.foregroundAtOpen = request.foregroundAtOpen;
+  for (auto& item : request.items) {
+    testing::MenuItemRecord r;
+    r.id = item.id;
+    r.text = item.text;
+    r.separator = item.separator;
+    r.checked = item.checked;
+    r.grayed = item.grayed;
+    record.items.push_back(std::move(r));
+  }
+  s.popups.push_back(std::move(record));
+  if (s.popupScript.empty()) return 0;
+  UINT choice = s.popupScript.front();
+  s.popupScript.pop_front();
+  return choice;
+}
+
+// --- the input thread ------------------------------------------------------
+
+struct Job {
+  std::vector<platform::InputEvent> events;
+  bool done = false;  // guarded by user's lock
+  std::shared_ptr<user::Queue> waiter;
+};
+
+struct InputThread {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<std::shared_ptr<Job>> jobs;
+  bool started = false;
+};
+
+InputThread& Input() {
+  static platform::NoDestroy<InputThread> input;
+  return input.get();
+}
+
+void InputLoop() {
+  auto& input = Input();
+  for (;;) {
+    std::shared_ptr<Job> job;
+    {
+      std::unique_lock<std::mutex> lock(input.mutex);
+      input.cv.wait(lock, [&] { return !input.jobs.empty(); });
+      job = std::move(input.jobs.front());
+      input.jobs.pop_front();
+    }
+    for (auto& event : job->events) platform::DeliverInput(event);
+    user::Lock lock(user::S().mutex);
+    job->done = true;
+    user::Wake(*job->waiter);
+  }
+}
+
+}  // namespace
+
+void ScriptMessageBoxAnswers(std::vector<int> answers) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.scripted.assign(answers.begin(), answers.end());
+}
+
+std::vector<testing::MessageBoxRecord> MessageBoxes() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.boxes;
+}
+
+std::size_t MessageBoxCount() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.boxes.size();
+}
+
+void ScriptPopupChoice(UINT command) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.popupScript.push_back(command);
+}
+
+std::vector<testing::PopupRecord> Popups() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.popups;
+}
+
+void SetScreenSize(int width, int height) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.screen = SIZE{width, height};
+}
+
+void Reset() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.boxes.clear();
+  s.scripted.clear();
+  s.popups.clear();
+  s.popupScript.clear();
+  s.screen = SIZE{1024, 768};
+  s.cursor = POINT{0, 0};
+}
+
+void Inject(std::vector<platform::InputEvent> events) {
+  platform::TheDriver();
+  auto job = std::make_shared<Job>();
+  job->events = std::move(events);
+  job->waiter = user::MyQueue();
+  {
+    auto& input = Input();
+    std::lock_guard<std::mutex> lock(input.mutex);
+    input.jobs.push_back(job);
+    if (!input.started) {
+      input.started = true;
+      // The thread lives as long as the process, as a desktop's input does.
+      std::thread(InputLoop).detach();
+    }
+    input.cv.notify_one();
+  }
+  user::WaitProcessingSent([&] { return job->done; });
+}
+
+}  // namespace vt::null_driver
+
+namespace vt::platform {
+
+void InstallNullDriver(Driver& driver) {
+  driver.name = "null";
+  driver.messageBox = null_driver::MessageBox;
+  driver.trackPopup = null_driver::TrackPopup;
+  driver.screenSize = [] {
+    auto& s = null_driver::D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.screen;
+  };
+  driver.cursorPosition = [] {
+    auto& s = null_driver::D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.cursor;
+  };
+  driver.setCursorPosition = [](int x, int y) {
+    auto& s = null_driver::D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.cursor = POINT{x, y};
+  };
+}
+
+}  // namespace vt::platform

@@ -1,0 +1,478 @@
+// The drawing interface: device contexts, fonts, brushes, text layout, and
+// the drawing calls, each passed on to the driver.
+//
+// gdi keeps no pixels. A device context remembers its window and its
+// colours, font and pen position; every drawing call works out what to draw
+// (text lines, the two bevels of an edge, a rectangle's colour) and hands it
+// to the driver in the window's client coordinates. The headless driver
+// draws nothing, so what matters there are the metrics, which dialogs use
+// for their base units.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi_internal.h"
+#include "platform/internal/no_destroy.h"
+
+namespace vt::gdi {
+
+namespace {
+
+enum class Kind { Font, Brush, Pen };
+
+struct Object {
+  explicit Object(Kind k) : kind(k) {}
+  Kind kind;
+};
+
+struct Font : Object {
+  Font() : Object(Kind::Font) {}
+  std::string face;
+  int pointSize = 8;
+  int weight = 400;
+  platform::FontMetrics metrics;
+};
+
+struct Brush : Object {
+  Brush() : Object(Kind::Brush) {}
+  COLORREF color = 0;
+  bool stock = false;
+};
+
+struct DeviceContext {
+  HWND window = nullptr;
+  COLORREF text = RGB(0, 0, 0);
+  COLORREF background = RGB(0xFF, 0xFF, 0xFF);
+  int backgroundMode = OPAQUE;
+  HFONT font = nullptr;
+  HBRUSH brush = nullptr;
+  HPEN pen = nullptr;
+  POINT position{0, 0};
+};
+
+struct Tables {
+  std::mutex mutex;
+  std::map<std::string, std::unique_ptr<Font>> fonts;
+  std::set<Object*> live;
+  std::vector<std::unique_ptr<Brush>> brushes;
+  std::map<int, std::unique_ptr<Brush>> systemBrushes;
+  std::map<std::uintptr_t, DeviceContext> dcs;
+  std::uintptr_t nextDc = 0x4000;
+};
+
+Tables& T() {
+  static platform::NoDestroy<Tables> tables;
+  return tables.get();
+}
+
+using Lock = std::lock_guard<std::mutex>;
+
+DeviceContext* FindDc(HDC dc) {
+  auto it = T().dcs.find(reinterpret_cast<std::uintptr_t>(dc));
+  return it == T().dcs.end() ? nullptr : &it->second;
+}
+
+// A copy of the context, so the driver is called without gdi's lock.
+bool Snapshot(HDC dc, DeviceContext* out) {
+  Lock lock(T().mutex);
+  DeviceContext* found = FindDc(dc);
+  if (!found) return false;
+  *out = *found;
+  return true;
+}
+
+// A brush handle may also be a system colour index plus one, as class
+// backgrounds give it.
+bool BrushColor(HBRUSH brush, COLORREF* color) {
+  auto value = reinterpret_cast<std::uintptr_t>(brush);
+  if (value > 0 && value <= 64) {
+    *color = GetSysColor(static_cast<int>(value - 1));
+    return true;
+  }
+  Lock lock(T().mutex);
+  auto* object = reinterpret_cast<Object*>(brush);
+  if (!T().live.count(object) || object->kind != Kind::Brush) return false;
+  *color = static_cast<Brush*>(object)->color;
+  return true;
+}
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+int TextWidth(HFONT font, std::string_view text) {
+  return platform::TheDriver().textWidth(MetricsOf(font), FaceOf(font), text);
+}
+
+// Removes the & prefixes ("&&" stays as one "&").
+std::string WithoutPrefixes(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&') {
+      if (i + 1 < text.size() && text[i + 1] == '&') {
+        out += '&';
+        ++i;
+      }
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+// Splits text into lines as DrawTextA lays it out.
+std::vector<std::string> Lines(HFONT font, std::string_view text, UINT format,
+                               int width) {
+  std::vector<std::string> lines;
+  if (format & DT_SINGLELINE) {
+    std::string line;
+    for (char c : text)
+      if (c != '\r' && c != '\n') line += c;
+    lines.push_back(line);
+    return lines;
+  }
+  std::string current;
+  auto flush = [&] {
+    lines.push_back(current);
+    current.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') continue;
+    if (c == '\n') {
+      flush();
+      continue;
+    }
+    if (c == '\t' && (format & DT_EXPANDTABS)) {
+      current.append(8 - current.size() % 8, ' ');
+      continue;
+    }
+    current += c;
+    if ((format & DT_WORDBREAK) && width > 0 &&
+        TextWidth(font, current) > width) {
+      auto space = current.rfind(' ');
+      if (space != std::string::npos && space > 0) {
+        std::string rest = current.substr(space + 1);
+        current.resize(space);
+        flush();
+        current = rest;
+      }
+    }
+  }
+  flush();
+  return lines;
+}
+
+}  // namespace
+
+HFONT CreateFontObject(std::string_view face, int pointSize, int weight) {
+  std::string key = LowerAscii(face) + "/" + std::to_string(pointSize) + "/" +
+                    std::to_string(weight);
+  {
+    Lock lock(T().mutex);
+    auto it = T().fonts.find(key);
+    if (it != T().fonts.end()) return reinterpret_cast<HFONT>(it->second.get());
+  }
+  auto font = std::make_unique<Font>();
+  font->face = std::string(face);
+  font->pointSize = pointSize;
+  font->weight = weight;
+  font->metrics = platform::TheDriver().fontMetrics(face, pointSize, weight);
+  Lock lock(T().mutex);
+  auto& slot = T().fonts[key];
+  if (!slot) {
+    T().live.insert(font.get());
+    slot = std::move(font);
+  }
+  return reinterpret_cast<HFONT>(slot.get());
+}
+
+HFONT SystemFont() { return CreateFontObject("MS Sans Serif", 8, 400); }
+
+platform::FontMetrics MetricsOf(HFONT font) {
+  if (!font) font = SystemFont();
+  Lock lock(T().mutex);
+  auto* object = reinterpret_cast<Object*>(font);
+  if (!T().live.count(object) || object->kind != Kind::Font) {
+    return platform::FontMetrics{};
+  }
+  return static_cast<Font*>(object)->metrics;
+}
+
+std::string FaceOf(HFONT font) {
+  if (!font) return "MS Sans Serif";
+  Lock lock(T().mutex);
+  auto* object = reinterpret_cast<Object*>(font);
+  if (!T().live.count(object) || object->kind != Kind::Font)
+    return "MS Sans Serif";
+  return static_cast<Font*>(object)->face;
+}
+
+HDC CreateWindowDC(HWND window) {
+  HFONT font =
+      window ? reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0))
+             : nullptr;
+  Lock lock(T().mutex);
+  auto handle = T().nextDc;
+  T().nextDc += 4;
+  DeviceContext dc;
+  dc.window = window;
+  dc.font = font;
+  T().dcs[handle] = dc;
+  return reinterpret_cast<HDC>(handle);
+}
+
+void ReleaseWindowDC(HDC dc) {
+  Lock lock(T().mutex);
+  T().dcs.erase(reinterpret_cast<std::uintptr_t>(dc));
+}
+
+HWND WindowOfDC(HDC dc) {
+  Lock lock(T().mutex);
+  DeviceContext* found = FindDc(dc);
+  return found ? found->window : nullptr;
+}
+
+}  // namespace vt::gdi
+
+using namespace vt::gdi;
+
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
+  DeviceContext d;
+  if (!metrics || !Snapshot(dc, &d)) return FALSE;
+  auto m = MetricsOf(d.font);
+  metrics->tmHeight = m.height;
+  metrics->tmAscent = m.ascent;
+  metrics->tmDescent = m.descent;
+  metrics->tmInternalLeading = 0;
+  metrics->tmExternalLeading = 0;
+  metrics->tmAveCharWidth = m.averageCharWidth;
+  metrics->tmMaxCharWidth = m.maxCharWidth;
+  return TRUE;
+}
+
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size) {
+  DeviceContext d;
+  if (!size || !Snapshot(dc, &d) || (!text && length > 0) || length < 0)
+    return FALSE;
+  std::string_view s(text ? text : "", static_cast<std::size_t>(length));
+  size->cx = TextWidth(d.font, s);
+  size->cy = MetricsOf(d.font).height;
+  return TRUE;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  if (!d) return 0xFFFFFFFFu;
+  COLORREF previous = d->text;
+  d->text = color;
+  return previous;
+}
+
+COLORREF SetBkColor(HDC dc, COLORREF color) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  if (!d) return 0xFFFFFFFFu;
+  COLORREF previous = d->background;
+  d->background = color;
+  return previous;
+}
+
+int SetBkMode(HDC dc, int mode) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  if (!d || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+  int previous = d->backgroundMode;
+  d->backgroundMode = mode;
+  return previous;
+}
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  DeviceContext d;
+  COLORREF color;
+  if (!rect || !Snapshot(dc, &d) || !BrushColor(brush, &color)) return 0;
+  vt::platform::TheDriver().fillRect(d.window, *rect, color);
+  return 1;
+}
+
+BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags) {
+  DeviceContext d;
+  if (!rect || !Snapshot(dc, &d)) return FALSE;
+  const auto& driver = vt::platform::TheDriver();
+  RECT r = *rect;
+  // Outer bevel, then inner: each a light and a dark pair of sides.
+  auto bevel = [&](bool raised, COLORREF light, COLORREF dark) {
+    COLORREF topLeft = raised ? light : dark;
+    COLORREF bottomRight = raised ? dark : light;
+    if (flags & BF_TOP)
+      driver.drawLine(d.window, r.left, r.top, r.right - 1, r.top, topLeft);
+    if (flags & BF_LEFT)
+      driver.drawLine(d.window, r.left, r.top, r.left, r.bottom - 1, topLeft);
+    if (flags & BF_BOTTOM)
+      driver.drawLine(d.window, r.left, r.bottom - 1, r.right - 1, r.bottom - 1,
+                      bottomRight);
+    if (flags & BF_RIGHT)
+      driver.drawLine(d.window, r.right - 1, r.top, r.right - 1, r.bottom - 1,
+                      bottomRight);
+    if (flags & BF_LEFT) ++r.left;
+    if (flags & BF_TOP) ++r.top;
+    if (flags & BF_RIGHT) --r.right;
+    if (flags & BF_BOTTOM) --r.bottom;
+  };
+  if (edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER))
+    bevel(edge & BDR_RAISEDOUTER, GetSysColor(COLOR_3DLIGHT),
+          GetSysColor(COLOR_3DDKSHADOW));
+  if (edge & (BDR_RAISEDINNER | BDR_SUNKENINNER))
+    bevel(edge & BDR_RAISEDINNER, GetSysColor(COLOR_BTNHIGHLIGHT),
+          GetSysColor(COLOR_BTNSHADOW));
+  return TRUE;
+}
+
+int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
+  DeviceContext d;
+  if (!rect || !Snapshot(dc, &d)) return 0;
+  if (!text) text = "";
+  std::size_t n =
+      length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
+  std::string shown(text, n);
+  if (!(format & DT_NOPREFIX)) shown = WithoutPrefixes(shown);
+  int width = rect->right - rect->left;
+  auto lines = Lines(d.font, shown, format, width);
+  int lineHeight = MetricsOf(d.font).height;
+  int total = lineHeight * static_cast<int>(lines.size());
+  if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (auto& line : lines) widest = std::max(widest, TextWidth(d.font, line));
+    rect->right = rect->left + widest;
+    rect->bottom = rect->top + total;
+    return total;
+  }
+  int y = rect->top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER)
+      y = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+    if (format & DT_BOTTOM) y = rect->bottom - lineHeight;
+  }
+  const auto& driver = vt::platform::TheDriver();
+  for (auto& line : lines) {
+    int w = TextWidth(d.font, line);
+    int x = rect->left;
+    if (format & DT_CENTER) x = rect->left + (width - w) / 2;
+    if (format & DT_RIGHT) x = rect->right - w;
+    driver.drawText(d.window, x, y, line, d.text, *rect);
+    y += lineHeight;
+  }
+  return total;
+}
+
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+  DeviceContext d;
+  if (!Snapshot(dc, &d) || (!text && length > 0) || length < 0) return FALSE;
+  RECT everywhere{-32768, -32768, 32767, 32767};
+  vt::platform::TheDriver().drawText(
+      d.window, x, y,
+      std::string_view(text ? text : "", static_cast<std::size_t>(length)),
+      d.text, everywhere);
+  return TRUE;
+}
+
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
+  DeviceContext d;
+  if (!icon || !Snapshot(dc, &d)) return FALSE;
+  vt::platform::TheDriver().drawIcon(d.window, x, y, icon);
+  return TRUE;
+}
+
+BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  if (!d) return FALSE;
+  if (previous) *previous = d->position;
+  d->position = POINT{x, y};
+  return TRUE;
+}
+
+BOOL LineTo(HDC dc, int x, int y) {
+  DeviceContext d;
+  {
+    std::lock_guard<std::mutex> lock(T().mutex);
+    DeviceContext* found = FindDc(dc);
+    if (!found) return FALSE;
+    d = *found;
+    found->position = POINT{x, y};
+  }
+  vt::platform::TheDriver().drawLine(d.window, d.position.x, d.position.y, x, y,
+                                     d.text);
+  return TRUE;
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  auto brush = std::make_unique<Brush>();
+  brush->color = color;
+  std::lock_guard<std::mutex> lock(T().mutex);
+  T().live.insert(brush.get());
+  T().brushes.push_back(std::move(brush));
+  return reinterpret_cast<HBRUSH>(T().brushes.back().get());
+}
+
+HBRUSH GetSysColorBrush(int index) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  auto& slot = T().systemBrushes[index];
+  if (!slot) {
+    slot = std::make_unique<Brush>();
+    slot->color = GetSysColor(index);
+    slot->stock = true;
+    T().live.insert(slot.get());
+  }
+  return reinterpret_cast<HBRUSH>(slot.get());
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  auto* o = static_cast<Object*>(object);
+  if (!d || !T().live.count(o)) return nullptr;
+  HGDIOBJ previous = nullptr;
+  switch (o->kind) {
+    case Kind::Font:
+      previous = d->font;
+      d->font = static_cast<HFONT>(object);
+      break;
+    case Kind::Brush:
+      previous = d->brush;
+      d->brush = static_cast<HBRUSH>(object);
+      break;
+    case Kind::Pen:
+      previous = d->pen;
+      d->pen = static_cast<HPEN>(object);
+      break;
+  }
+  return previous;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  std::lock_guard<std::mutex> lock(T().mutex);
+  auto* o = static_cast<Object*>(object);
+  if (!T().live.count(o)) return FALSE;
+  // Fonts are shared by every dialog of their face and size, and stock
+  // brushes by everyone: both stay.
+  if (o->kind != Kind::Brush || static_cast<Brush*>(o)->stock) return TRUE;
+  auto& brushes = T().brushes;
+  for (auto it = brushes.begin(); it != brushes.end(); ++it) {
+    if (it->get() == o) {
+      T().live.erase(o);
+      brushes.erase(it);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}

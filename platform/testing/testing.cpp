@@ -1,0 +1,256 @@
+// The test API over the headless driver: message loops for the test's own
+// thread, injected input, and what the program showed.
+//
+// Input calls hand their events to the driver's input thread and return
+// once the hooks have run and the messages are queued; they never pump, so
+// whatever loop owns the target (the program's own, with its accelerator
+// table, or a modal one) is what processes them. A test that owns the
+// target pumps afterwards (PumpPending or PumpUntil).
+#include <algorithm>
+#include <chrono>
+
+#include "platform/drivers/null/null_driver.h"
+#include "platform/internal/platform.h"
+#include "platform/user/user_internal.h"
+#include "vttest.h"
+
+namespace vt::testing {
+
+namespace {
+
+using platform::InputEvent;
+using platform::InputKind;
+using platform::InputScope;
+
+unsigned Bits(Modifiers modifiers) { return static_cast<unsigned>(modifiers); }
+
+void AddKey(std::vector<InputEvent>& events, UINT key, unsigned modifiers,
+            InputScope scope) {
+  InputEvent down;
+  down.kind = InputKind::Key;
+  down.scope = scope;
+  down.virtualKey = key;
+  down.modifiers = modifiers;
+  events.push_back(down);
+  InputEvent up = down;
+  up.keyUp = true;
+  events.push_back(up);
+}
+
+// The key (and whether Shift is needed) that types c on a United States
+// keyboard; key 0 when no key does.
+std::pair<UINT, bool> KeyFor(char c) {
+  if (c >= 'a' && c <= 'z') return {static_cast<UINT>(c - 32), false};
+  if (c >= 'A' && c <= 'Z') return {static_cast<UINT>(c), true};
+  if (c >= '0' && c <= '9') return {static_cast<UINT>(c), false};
+  static const char shiftedDigits[] = ")!@#$%^&*(";
+  for (int i = 0; i < 10; ++i) {
+    if (c == shiftedDigits[i]) return {static_cast<UINT>('0' + i), true};
+  }
+  static const struct {
+    char plain;
+    char shifted;
+    UINT key;
+  } symbols[] = {{';', ':', 0xBA}, {'=', '+', 0xBB}, {',', '<', 0xBC},
+                 {'-', '_', 0xBD}, {'.', '>', 0xBE}, {'/', '?', 0xBF},
+                 {'`', '~', 0xC0}, {'[', '{', 0xDB}, {'\\', '|', 0xDC},
+                 {']', '}', 0xDD}, {'\'', '"', 0xDE}};
+  for (auto& s : symbols) {
+    if (c == s.plain) return {s.key, false};
+    if (c == s.shifted) return {s.key, true};
+  }
+  switch (c) {
+    case ' ':
+      return {VK_SPACE, false};
+    case '\r':
+    case '\n':
+      return {VK_RETURN, false};
+    case '\t':
+      return {VK_TAB, false};
+    case '\b':
+      return {VK_BACK, false};
+    default:
+      return {0, false};
+  }
+}
+
+InputEvent Mouse(UINT message, POINT point, HWND target, InputScope scope) {
+  InputEvent e;
+  e.kind = InputKind::Mouse;
+  e.scope = scope;
+  e.mouseMessage = message;
+  e.point = point;
+  e.target = target;
+  return e;
+}
+
+POINT CentreOf(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool WantsDoubleClicks(HWND window) {
+  user::Lock lock(user::S().mutex);
+  auto w = user::Find(window);
+  return w && w->cls && (w->cls->style & CS_DBLCLKS);
+}
+
+}  // namespace
+
+void Reset() {
+  null_driver::Reset();
+  {
+    user::Lock lock(user::S().mutex);
+    for (auto& [id, queue] : user::S().queues) queue->idle.clear();
+  }
+  platform::ResetShellTestState();
+  platform::ResetSocketTestState();
+}
+
+void PumpPending() {
+  MSG msg{};
+  // Bounded, so a procedure that keeps posting to itself cannot hold the
+  // test here for ever.
+  for (int i = 0; i < 100000; ++i) {
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+    if (msg.message == WM_QUIT) {
+      // The quit is for the test's own GetMessageA; leave it there.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return done();
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      if (done()) return true;
+    }
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // done() may depend on another thread, which cannot wake this one, so
+    // the wait is bounded to a short slice.
+    std::uint64_t slice;
+    {
+      user::Lock lock(user::S().mutex);
+      slice = user::Now() + 2;
+    }
+    user::Retrieve(&msg, nullptr, 0, 0, PM_NOREMOVE, true, nullptr, slice,
+                   true);
+  }
+}
+
+void WhenIdle(std::function<void()> action) {
+  auto queue = user::MyQueue();
+  user::Lock lock(user::S().mutex);
+  queue->idle.push_back(std::move(action));
+  user::Wake(*queue);
+}
+
+void AdvanceTimers(DWORD milliseconds) {
+  user::Lock lock(user::S().mutex);
+  user::S().clockOffset += milliseconds;
+  for (auto& [id, queue] : user::S().queues) user::Wake(*queue);
+}
+
+void PressKey(UINT virtualKey, Modifiers modifiers) {
+  std::vector<InputEvent> events;
+  AddKey(events, virtualKey, Bits(modifiers), InputScope::Window);
+  null_driver::Inject(std::move(events));
+}
+
+void TypeText(std::string_view text) {
+  std::vector<InputEvent> events;
+  for (char c : text) {
+    auto [key, shift] = KeyFor(c);
+    if (key) {
+      AddKey(events, key, shift ? 1u : 0u, InputScope::Window);
+    } else {
+      // A character no key of the layout gives arrives as the character
+      // alone, as an input method delivers it.
+      InputEvent e;
+      e.kind = InputKind::Char;
+      e.virtualKey = static_cast<unsigned char>(c);
+      events.push_back(e);
+    }
+  }
+  null_driver::Inject(std::move(events));
+}
+
+void Click(HWND window) {
+  POINT p = CentreOf(window);
+  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+}
+
+void DoubleClick(HWND window) {
+  POINT p = CentreOf(window);
+  UINT second = WantsDoubleClicks(window) ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window),
+                       Mouse(second, p, window, InputScope::Window),
+                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+}
+
+void DesktopMouseMove(int x, int y) {
+  null_driver::Inject(
+      {Mouse(WM_MOUSEMOVE, POINT{x, y}, nullptr, InputScope::Desktop)});
+}
+
+void DesktopKey(UINT virtualKey) {
+  std::vector<InputEvent> events;
+  AddKey(events, virtualKey, 0, InputScope::Desktop);
+  null_driver::Inject(std::move(events));
+}
+
+void SetScreenSize(int width, int height) {
+  null_driver::SetScreenSize(width, height);
+}
+
+void ScriptMessageBoxAnswers(std::vector<int> answers) {
+  null_driver::ScriptMessageBoxAnswers(std::move(answers));
+}
+
+std::vector<MessageBoxRecord> MessageBoxes() {
+  return null_driver::MessageBoxes();
+}
+
+bool WaitForMessageBoxes(std::size_t count, DWORD timeoutMs) {
+  return PumpUntil([count] { return null_driver::MessageBoxCount() >= count; },
+                   timeoutMs);
+}
+
+void ScriptPopupChoice(UINT command) {
+  null_driver::ScriptPopupChoice(command);
+}
+
+std::vector<PopupRecord> Popups() { return null_driver::Popups(); }
+
+std::vector<HWND> TopLevelWindows() {
+  user::Lock lock(user::S().mutex);
+  std::vector<HWND> all;
+  for (HWND top : user::S().topLevel) all.push_back(top);
+  std::vector<HWND> children;
+  for (auto& [handle, w] : user::S().windows) {
+    if (!w->remote && w->parent) children.push_back(w->handle);
+  }
+  std::sort(children.begin(), children.end());
+  all.insert(all.end(), children.begin(), children.end());
+  return all;
+}
+
+std::string TextOf(HWND window) { return user::TextOfWindow(window); }
+
+}  // namespace vt::testing

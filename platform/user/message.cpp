@@ -1,0 +1,586 @@
+// Message queues: posting, sending, retrieval, timers and modal loops.
+//
+// Start with Retrieve: every loop (GetMessageA, PeekMessageA, modal loops,
+// the test API's pumps) comes through it. It runs sent messages first, one
+// at a time with the lock released, then takes posted, input, timer and
+// paint messages in that order. A cross-thread SendMessageA queues a
+// SentMessage on the receiver and waits in WaitProcessingSent, which keeps
+// running what other threads send to the waiting thread, so two threads
+// sending to each other never deadlock. When a window or a thread goes away,
+// everyone waiting on it is released with 0.
+#include <algorithm>
+#include <chrono>
+
+#include "platform/internal/no_destroy.h"
+#include "platform/user/user_internal.h"
+
+namespace vt::user {
+
+State& S() {
+  static platform::NoDestroy<State> state;
+  return state.get();
+}
+
+namespace {
+
+// The messages this thread is handling for senders on other threads,
+// innermost last, for InSendMessage and ReplyMessage.
+thread_local std::vector<std::shared_ptr<SentMessage>> t_receiving;
+
+// Releases every sender still waiting on queue and marks it dead, so a
+// thread that ends never leaves a sender blocked.
+void EndQueue(const std::shared_ptr<Queue>& queue) {
+  Lock lock(S().mutex);
+  queue->dead = true;
+  for (auto& sent : queue->sent) {
+    sent->done = true;
+    sent->result = 0;
+    if (sent->sender) Wake(*sent->sender);
+  }
+  queue->sent.clear();
+  queue->idle.clear();
+  auto it = S().queues.find(queue->threadId);
+  if (it != S().queues.end() && it->second == queue) S().queues.erase(it);
+  DestroyThreadWindows(*queue);
+}
+
+struct QueueHolder {
+  std::shared_ptr<Queue> queue;
+  ~QueueHolder() {
+    if (queue) EndQueue(queue);
+  }
+};
+thread_local QueueHolder t_queue;
+
+bool FilterPasses(const MSG& msg, HWND filter, UINT low, UINT high) {
+  if ((low || high) && (msg.message < low || msg.message > high)) return false;
+  if (filter == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)))
+    return msg.hwnd == nullptr;
+  if (filter) return msg.hwnd == filter || IsDescendant(filter, msg.hwnd);
+  return true;
+}
+
+bool IsMouseButtonMessage(UINT message) {
+  return message >= WM_LBUTTONDOWN && message <= WM_MBUTTONUP;
+}
+
+bool IsKeyMessage(UINT message) {
+  return message >= WM_KEYDOWN && message <= WM_SYSCHAR;
+}
+
+bool IsButtonDown(UINT message) {
+  return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+         message == WM_MBUTTONDOWN || message == WM_LBUTTONDBLCLK ||
+         message == WM_RBUTTONDBLCLK;
+}
+
+// A window, or one of its ancestors, that is disabled takes no mouse input.
+bool DisabledForInput(HWND window) {
+  auto w = Find(window);
+  while (w) {
+    if (w->style & WS_DISABLED) return true;
+    if (!w->parent) break;
+    w = Find(w->parent);
+  }
+  return false;
+}
+
+void NoteKeyState(Queue& queue, const InputMessage& input) {
+  queue.modifiers = input.modifiers;
+  const MSG& msg = input.msg;
+  auto key = static_cast<UINT>(msg.wParam);
+  auto& down = queue.keysDown;
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+    if (std::find(down.begin(), down.end(), key) == down.end())
+      down.push_back(key);
+  } else if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) {
+    down.erase(std::remove(down.begin(), down.end(), key), down.end());
+  }
+}
+
+// A window of queue that waits to be painted, parents before children.
+HWND PaintCandidate(const Queue& queue, HWND filter, UINT low, UINT high) {
+  if ((low || high) && (WM_PAINT < low || WM_PAINT > high)) return nullptr;
+  for (auto& [handle, window] : S().windows) {
+    if (window->remote || window->queue.get() != &queue || !window->needsPaint)
+      continue;
+    MSG probe{window->handle, WM_PAINT, 0, 0, 0, {}};
+    if (FilterPasses(probe, filter, 0, 0)) return window->handle;
+  }
+  return nullptr;
+}
+
+void HandleSent(const std::shared_ptr<SentMessage>& sent) {
+  LRESULT result = 0;
+  bool alive;
+  {
+    Lock lock(S().mutex);
+    alive = Find(sent->hwnd) != nullptr;
+  }
+  if (alive) {
+    t_receiving.push_back(sent);
+    result = CallProc(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+    t_receiving.pop_back();
+  }
+  Lock lock(S().mutex);
+  if (!sent->done) {
+    sent->result = result;
+    sent->done = true;
+    if (sent->sender) Wake(*sent->sender);
+  }
+}
+
+std::chrono::steady_clock::time_point RealTimeOf(std::uint64_t clockMs) {
+  std::uint64_t real =
+      clockMs > S().clockOffset ? clockMs - S().clockOffset : 0;
+  return std::chrono::steady_clock::time_point(std::chrono::milliseconds(real));
+}
+
+}  // namespace
+
+std::uint64_t Now() {
+  auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
+  return static_cast<std::uint64_t>(real) + S().clockOffset;
+}
+
+void Wake(Queue& queue) {
+  ++queue.version;
+  ++S().version;
+  queue.cv.notify_all();
+}
+
+std::shared_ptr<Queue> MyQueue() {
+  if (!t_queue.queue) {
+    auto queue = std::make_shared<Queue>();
+    queue->threadId = GetCurrentThreadId();
+    Lock lock(S().mutex);
+    S().queues[queue->threadId] = queue;
+    t_queue.queue = std::move(queue);
+  }
+  return t_queue.queue;
+}
+
+bool IsMine(const std::shared_ptr<Queue>& queue) {
+  return queue && t_queue.queue == queue;
+}
+
+std::shared_ptr<Queue> QueueOf(DWORD threadId) {
+  auto it = S().queues.find(threadId);
+  return it == S().queues.end() ? nullptr : it->second;
+}
+
+Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
+                   bool wait, const std::function<bool()>* stop,
+                   std::uint64_t deadlineMs, bool runIdle) {
+  auto queue = MyQueue();
+  const bool remove = (removeFlags & PM_REMOVE) != 0;
+  Lock lock(S().mutex);
+  for (;;) {
+    if (!queue->sent.empty()) {
+      auto sent = queue->sent.front();
+      queue->sent.pop_front();
+      lock.unlock();
+      HandleSent(sent);
+      lock.lock();
+      continue;
+    }
+    if (stop) {
+      lock.unlock();
+      bool stopped = (*stop)();
+      lock.lock();
+      if (stopped) return Retrieved::Stopped;
+      if (!queue->sent.empty()) continue;
+    }
+    for (auto it = queue->posted.begin(); it != queue->posted.end(); ++it) {
+      if (!FilterPasses(*it, filter, low, high)) continue;
+      *out = *it;
+      if (remove) queue->posted.erase(it);
+      queue->messageTime = out->time;
+      return Retrieved::Message;
+    }
+    if (queue->quit &&
+        ((!low && !high) || (WM_QUIT >= low && WM_QUIT <= high))) {
+      *out = MSG{nullptr, WM_QUIT,        static_cast<WPARAM>(queue->quitCode),
+                 0,       GetTickCount(), {}};
+      if (remove) queue->quit = false;
+      return Retrieved::Message;
+    }
+    bool dropped = false;
+    for (auto it = queue->input.begin(); it != queue->input.end(); ++it) {
+      // A key goes to the window that has the focus when it is taken from
+      // the queue, so keys typed ahead follow focus moves made by the keys
+      // before them.
+      if (IsKeyMessage(it->msg.message)) {
+        if (Find(queue->focus))
+          it->msg.hwnd = queue->focus;
+        else if (Find(queue->active))
+          it->msg.hwnd = queue->active;
+      }
+      if (!FilterPasses(it->msg, filter, low, high)) continue;
+      InputMessage input = *it;
+      if (IsMouseButtonMessage(input.msg.message) &&
+          DisabledForInput(input.msg.hwnd)) {
+        queue->input.erase(it);
+        dropped = true;
+        break;
+      }
+      if (remove) {
+        queue->input.erase(it);
+        NoteKeyState(*queue, input);
+      }
+      *out = input.msg;
+      queue->messageTime = out->time;
+      queue->messagePoint = out->pt;
+      if (remove && IsButtonDown(out->message)) {
+        // A click activates the window's top-level window, as the
+        // system does while it hands out the button message.
+        auto w = Find(out->hwnd);
+        HWND top = w ? TopLevelOf(*w) : nullptr;
+        if (top && top != S().foreground) {
+          lock.unlock();
+          ActivateWindow(top);
+          return Retrieved::Message;
+        }
+      }
+      return Retrieved::Message;
+    }
+    if (dropped) continue;
+    std::uint64_t now = Now();
+    std::uint64_t nextDue = 0;
+    for (auto& timer : queue->timers) {
+      MSG probe{timer.hwnd, WM_TIMER,
+                timer.id,   reinterpret_cast<LPARAM>(timer.proc),
+                0,          {}};
+      if (!FilterPasses(probe, filter, low, high)) continue;
+      if (timer.due <= now) {
+        probe.time = GetTickCount();
+        *out = probe;
+        // The timer is not queued, so a late loop gets one WM_TIMER however
+        // many periods it missed.
+        if (remove) timer.due = now + std::max<UINT>(timer.elapse, 10);
+        return Retrieved::Message;
+      }
+      if (!nextDue || timer.due < nextDue) nextDue = timer.due;
+    }
+    if (HWND paint = PaintCandidate(*queue, filter, low, high)) {
+      *out = MSG{paint, WM_PAINT, 0, 0, GetTickCount(), {}};
+      return Retrieved::Message;
+    }
+    if (!wait) return Retrieved::Nothing;
+    if (runIdle && !queue->idle.empty()) {
+      auto action = std::move(queue->idle.front());
+      queue->idle.pop_front();
+      lock.unlock();
+      action();
+      lock.lock();
+      continue;
+    }
+    std::uint64_t wakeAt = nextDue;
+    if (deadlineMs) {
+      if (Now() >= deadlineMs) return Retrieved::Nothing;
+      if (!wakeAt || deadlineMs < wakeAt) wakeAt = deadlineMs;
+    }
+    int version = queue->version;
+    if (wakeAt) {
+      queue->cv.wait_until(lock, RealTimeOf(wakeAt),
+                           [&] { return queue->version != version; });
+    } else {
+      queue->cv.wait(lock, [&] { return queue->version != version; });
+    }
+  }
+}
+
+void ProcessSentMessages() {
+  auto queue = MyQueue();
+  Lock lock(S().mutex);
+  while (!queue->sent.empty()) {
+    auto sent = queue->sent.front();
+    queue->sent.pop_front();
+    lock.unlock();
+    HandleSent(sent);
+    lock.lock();
+  }
+}
+
+void WaitProcessingSent(const std::function<bool()>& done) {
+  auto queue = MyQueue();
+  Lock lock(S().mutex);
+  while (!done()) {
+    if (!queue->sent.empty()) {
+      auto sent = queue->sent.front();
+      queue->sent.pop_front();
+      lock.unlock();
+      HandleSent(sent);
+      lock.lock();
+      continue;
+    }
+    int version = queue->version;
+    queue->cv.wait(lock, [&] { return queue->version != version; });
+  }
+}
+
+void RunModalLoop(const std::function<bool()>& ended, HWND dialog) {
+  for (;;) {
+    MSG msg{};
+    Retrieved got =
+        Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, true, &ended, 0, true);
+    if (got != Retrieved::Message) {
+      if (ended()) return;
+      continue;
+    }
+    if (msg.message == WM_QUIT) {
+      // The quit belongs to the loop outside; put it back and end here.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (!dialog || !IsDialogMessageA(dialog, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (ended()) return;
+  }
+}
+
+void PumpModalIdle() {
+  MSG msg{};
+  for (;;) {
+    while (Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, false, nullptr, 0, false) ==
+           Retrieved::Message) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    auto queue = MyQueue();
+    std::function<void()> action;
+    {
+      Lock lock(S().mutex);
+      if (queue->idle.empty()) return;
+      action = std::move(queue->idle.front());
+      queue->idle.pop_front();
+    }
+    action();
+  }
+}
+
+LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  std::shared_ptr<Window> w;
+  WNDPROC proc;
+  {
+    Lock lock(S().mutex);
+    w = Find(window);
+    if (!w || w->remote) return 0;
+    proc = w->proc;
+  }
+  if (!proc) return DefWindowProcA(window, message, wParam, lParam);
+  return proc(window, message, wParam, lParam);
+}
+
+}  // namespace vt::user
+
+using namespace vt::user;
+
+BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (window && window != reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)) &&
+      !IsWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return -1;
+  }
+  Retrieve(msg, window, filterMin, filterMax, PM_REMOVE, true, nullptr, 0,
+           true);
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
+                  UINT removeFlags) {
+  if (!msg) return FALSE;
+  return Retrieve(msg, window, filterMin, filterMax, removeFlags, false,
+                  nullptr, 0, false) == Retrieved::Message;
+}
+
+BOOL WaitMessage() {
+  MSG msg{};
+  Retrieve(&msg, nullptr, 0, 0, PM_NOREMOVE, true, nullptr, 0, true);
+  return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
+    bool exists = false;
+    {
+      auto queue = MyQueue();
+      Lock lock(S().mutex);
+      for (auto& timer : queue->timers) {
+        if (timer.hwnd == msg->hwnd && timer.id == msg->wParam &&
+            timer.proc == proc)
+          exists = true;
+      }
+    }
+    if (exists) proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
+  if (!msg->hwnd) return 0;
+  {
+    Lock lock(S().mutex);
+    auto w = Find(msg->hwnd);
+    if (!w || !IsMine(w->queue)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+  }
+  LRESULT result = CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  // A procedure that ignores WM_PAINT would otherwise be asked again at
+  // once, and the loop would never rest.
+  if (msg->message == WM_PAINT) ValidateWindow(msg->hwnd);
+  return result;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto me = MyQueue();
+  std::shared_ptr<SentMessage> sent;
+  {
+    Lock lock(S().mutex);
+    auto w = Find(window);
+    if (!w) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    if (w->remote) return 0;
+    if (w->queue != me) {
+      if (w->queue->dead) return 0;
+      sent = std::make_shared<SentMessage>();
+      sent->hwnd = window;
+      sent->message = message;
+      sent->wParam = wParam;
+      sent->lParam = lParam;
+      sent->sender = me;
+      w->queue->sent.push_back(sent);
+      Wake(*w->queue);
+    }
+  }
+  if (!sent) return CallProc(window, message, wParam, lParam);
+  WaitProcessingSent([&] { return sent->done; });
+  return sent->result;
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!window) {
+    return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+  }
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (w->remote || w->queue->dead) return FALSE;
+  POINT pt{};
+  w->queue->posted.push_back(
+      MSG{window, message, wParam, lParam, GetTickCount(), pt});
+  Wake(*w->queue);
+  return TRUE;
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam,
+                        LPARAM lParam) {
+  if (threadId == GetCurrentThreadId()) MyQueue();
+  Lock lock(S().mutex);
+  auto queue = QueueOf(threadId);
+  if (!queue || queue->dead) {
+    SetLastError(1444);  // the thread has no message queue
+    return FALSE;
+  }
+  queue->posted.push_back(
+      MSG{nullptr, message, wParam, lParam, GetTickCount(), {}});
+  Wake(*queue);
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  auto queue = MyQueue();
+  Lock lock(S().mutex);
+  queue->quit = true;
+  queue->quitCode = exitCode;
+  Wake(*queue);
+}
+
+BOOL InSendMessage() { return t_receiving.empty() ? FALSE : TRUE; }
+
+BOOL ReplyMessage(LRESULT result) {
+  if (t_receiving.empty()) return FALSE;
+  auto sent = t_receiving.back();
+  Lock lock(S().mutex);
+  if (!sent->done) {
+    sent->result = result;
+    sent->done = true;
+    if (sent->sender) Wake(*sent->sender);
+  }
+  return TRUE;
+}
+
+DWORD GetMessageTime() {
+  auto queue = MyQueue();
+  Lock lock(S().mutex);
+  return queue->messageTime;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+  auto me = MyQueue();
+  Lock lock(S().mutex);
+  std::shared_ptr<Queue> queue = me;
+  if (window) {
+    auto w = Find(window);
+    if (!w || w->remote) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    queue = w->queue;
+  }
+  std::uint64_t due = Now() + std::max<UINT>(elapse, 10);
+  for (auto& timer : queue->timers) {
+    if (timer.hwnd == window && timer.id == id && (window || id)) {
+      timer.elapse = elapse;
+      timer.proc = procedure;
+      timer.due = due;
+      Wake(*queue);
+      return window ? id : timer.id;
+    }
+  }
+  Timer timer;
+  timer.hwnd = window;
+  timer.id = window ? id : S().nextThreadTimer++;
+  timer.elapse = elapse;
+  timer.proc = procedure;
+  timer.due = due;
+  queue->timers.push_back(timer);
+  Wake(*queue);
+  return timer.id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  auto me = MyQueue();
+  Lock lock(S().mutex);
+  std::shared_ptr<Queue> queue = me;
+  if (window) {
+    auto w = Find(window);
+    if (!w || w->remote) return FALSE;
+    queue = w->queue;
+  }
+  auto& timers = queue->timers;
+  auto it = std::find_if(timers.begin(), timers.end(), [&](const Timer& t) {
+    return t.hwnd == window && t.id == id;
+  });
+  if (it == timers.end()) return FALSE;
+  timers.erase(it);
+  return TRUE;
+}

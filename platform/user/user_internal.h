@@ -1,0 +1,287 @@
+// What the files of user share: the window and queue records, the one lock
+// that guards them, and the helpers that call window procedures.
+//
+// Every record sits in State under State::mutex. Window procedures, dialog
+// procedures, timer procedures and hook procedures are always called with
+// the lock released: code takes what it needs under the lock, lets go, then
+// calls. Each thread's queue has its own condition variable on that lock.
+// A window record lives in a shared_ptr; the handle table holds one, and
+// whoever calls into a window holds another for the length of the call, so a
+// window destroyed during its own dispatch stays in memory until the call
+// returns while its handle already fails every call.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/internal/driver.h"
+#include "vtresource.h"
+
+namespace vt::user {
+
+struct Queue;
+
+struct WindowClass {
+  std::string name;
+  ATOM atom = 0;
+  UINT style = 0;
+  WNDPROC proc = nullptr;
+  int classExtra = 0;
+  int windowExtra = 0;
+  HINSTANCE instance = nullptr;
+  HICON icon = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+  bool system = false;
+};
+
+// Data of the built-in controls; touched only on the window's own thread.
+struct ControlState {
+  UINT check = BST_UNCHECKED;
+  bool pushed = false;
+  bool focused = false;
+  DWORD selStart = 0;
+  DWORD selEnd = 0;
+  DWORD limit = 30000;
+  bool modified = false;
+  HICON icon = nullptr;
+  HBITMAP bitmap = nullptr;
+  std::vector<std::string> items;
+  int current = -1;
+  int top = 0;
+};
+
+struct DialogState {
+  int defId = 0;
+  HFONT font = nullptr;
+  int baseX = 6;
+  int baseY = 13;
+  bool modal = false;
+  bool ended = false;
+  INT_PTR result = 0;
+  HWND savedFocus = nullptr;
+  // Whether WM_INITDIALOG asked for the default focus; when it did not,
+  // activation restores only a focus the procedure set itself.
+  bool defaultFocus = false;
+  HWND disabledOwner = nullptr;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  std::shared_ptr<WindowClass> cls;
+  WNDPROC proc = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::string text;
+  HWND parent = nullptr;  // child windows
+  HWND owner = nullptr;   // top-level windows
+  std::vector<HWND> children;
+  LONG_PTR id = 0;
+  HINSTANCE instance = nullptr;
+  RECT rect{};  // window rect: parent client coordinates, or screen
+  LONG_PTR userData = 0;
+  std::vector<unsigned char> extra;
+  std::shared_ptr<Queue> queue;
+  DWORD threadId = 0;
+  bool destroying = false;
+  bool needsPaint = false;
+  HFONT font = nullptr;
+  std::unique_ptr<ControlState> control;
+  std::unique_ptr<DialogState> dialog;
+  // The run/ entry that lets other processes find a top-level window.
+  int runFd = -1;
+  std::string runPath;
+  // A window of another process, found through run/.
+  bool remote = false;
+  DWORD remotePid = 0;
+  std::string remoteEntry;
+};
+
+struct SentMessage {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  LRESULT result = 0;
+  bool done = false;
+  std::shared_ptr<Queue> sender;
+};
+
+struct InputMessage {
+  MSG msg{};
+  unsigned modifiers = 0;
+};
+
+struct Timer {
+  HWND hwnd = nullptr;
+  UINT_PTR id = 0;
+  UINT elapse = 0;
+  TIMERPROC proc = nullptr;
+  std::uint64_t due = 0;
+};
+
+struct Queue {
+  DWORD threadId = 0;
+  std::condition_variable cv;
+  std::deque<std::shared_ptr<SentMessage>> sent;
+  std::deque<MSG> posted;
+  std::deque<InputMessage> input;
+  std::vector<Timer> timers;
+  bool quit = false;
+  int quitCode = 0;
+  bool dead = false;
+  HWND focus = nullptr;
+  HWND active = nullptr;
+  HWND capture = nullptr;
+  unsigned modifiers = 0;      // as of the last input message retrieved
+  std::vector<UINT> keysDown;  // likewise
+  DWORD messageTime = 0;
+  POINT messagePoint{};
+  std::deque<std::function<void()>> idle;
+  int version = 0;  // bumped whenever something is queued
+};
+
+struct Hook {
+  HHOOK handle = nullptr;
+  int type = 0;
+  HOOKPROC proc = nullptr;
+  DWORD threadId = 0;
+};
+
+struct MenuItem {
+  UINT flags = 0;
+  UINT id = 0;
+  std::string text;
+  HMENU submenu = nullptr;
+};
+
+struct Menu {
+  std::vector<MenuItem> items;
+};
+
+struct State {
+  std::mutex mutex;
+  std::unordered_map<std::uintptr_t, std::shared_ptr<Window>> windows;
+  std::uintptr_t nextHandle = 0x10010;
+  std::vector<HWND> topLevel;  // creation order
+  std::vector<std::shared_ptr<WindowClass>> classes;
+  ATOM nextAtom = 0xC000;
+  std::unordered_map<DWORD, std::shared_ptr<Queue>> queues;
+  HWND foreground = nullptr;
+  std::vector<Hook> hooks;  // newest first
+  std::uintptr_t nextHook = 0x100;
+  std::map<std::uintptr_t, Menu> menus;
+  std::uintptr_t nextMenu = 0x2000;
+  std::map<std::uintptr_t, std::vector<ACCEL>> accelerators;
+  std::uintptr_t nextAccel = 0x3000;
+  std::uint64_t clockOffset = 0;  // AdvanceTimers
+  UINT_PTR nextThreadTimer = 0x7F00;
+  int version = 0;  // bumped whenever any queue gets work
+};
+
+State& S();
+using Lock = std::unique_lock<std::mutex>;
+
+// --- records (lock held) -----------------------------------------------------
+std::shared_ptr<Window> Find(HWND window);     // live, local windows only
+std::shared_ptr<Window> FindAny(HWND window);  // remote ones too
+std::shared_ptr<Queue> QueueOf(DWORD threadId);
+// The calling thread's queue, created on first use. Needs no lock.
+std::shared_ptr<Queue> MyQueue();
+// Whether queue is the calling thread's, without creating one: usable with
+// the lock held.
+bool IsMine(const std::shared_ptr<Queue>& queue);
+std::uint64_t Now();  // the timer clock, ms
+void Wake(Queue& queue);
+HWND TopLevelOf(const Window& window);          // lock held
+bool IsDescendant(HWND ancestor, HWND window);  // lock held
+
+// --- calls into windows (lock not held) ----------------------------------
+LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Sends to the parent as WM_COMMAND with code in the high word.
+void NotifyParent(HWND control, WORD code);
+std::string TextOfWindow(HWND window);
+void SetInternalText(HWND window, std::string_view text);
+std::shared_ptr<ControlState> Control(HWND window);
+DialogState* DialogOf(const std::shared_ptr<Window>& window);
+std::string ClassNameOf(HWND window);
+DWORD StyleOf(HWND window);
+HWND ParentOf(HWND window);
+std::vector<HWND> ChildrenOf(HWND window);
+
+// --- message retrieval ----------------------------------------------------
+enum class Retrieved { Message, Nothing, Stopped };
+// The heart of every loop: processes sent messages, then returns the next
+// posted, input, timer or paint message that passes the filters. With wait,
+// blocks (running WhenIdle actions when there is nothing else) until a
+// message comes, stop() turns true (checked after each sent message and on
+// every wake), or deadline passes (0: none).
+Retrieved Retrieve(MSG* msg, HWND filter, UINT filterMin, UINT filterMax,
+                   UINT removeFlags, bool wait,
+                   const std::function<bool()>* stop, std::uint64_t deadlineMs,
+                   bool runIdle);
+// Processes the sent messages waiting for this thread and returns.
+void ProcessSentMessages();
+// Blocks until done() (evaluated under the lock) is true, processing
+// messages sent to this thread meanwhile.
+void WaitProcessingSent(const std::function<bool()>& done);
+// A modal loop: pumps (with dialog keyboard handling for dialog, when
+// given) until ended() is true. A WM_QUIT ends it too and is put back.
+void RunModalLoop(const std::function<bool()>& ended, HWND dialog);
+// Runs the thread's pending messages and idle actions, for a modal loop of
+// the headless driver that answers at once.
+void PumpModalIdle();
+
+// --- windows --------------------------------------------------------------
+void RegisterSystemClasses();
+void DestroyThreadWindows(Queue& queue);
+void SetFocusInternal(HWND window);
+void ActivateWindow(HWND window);
+void InvalidateTree(HWND window);
+void ValidateWindow(HWND window);
+bool NeedsPaint(HWND window);
+HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
+RECT NonClientInsets(DWORD style, DWORD exStyle);
+
+// --- run/ entries ------------------------------------------------------------
+void RegisterRunEntry(Window& window);     // lock held
+void UnregisterRunEntry(Window& window);   // lock held
+void UpdateRunEntryTitle(Window& window);  // lock held
+HWND FindRemoteWindow(const char* className, const char* windowName);
+bool RemoteWindowAlive(const std::string& entry);
+
+// --- controls ---------------------------------------------------------------
+LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+extern const char kDialogClass[];
+
+// --- text helpers -----------------------------------------------------------
+bool EqualNoCase(std::string_view a, std::string_view b);
+char ToLowerAnsi(char c);
+char ToUpperAnsi(char c);
+// A resource name: MAKEINTRESOURCE(id) or "#id"; -1 when it is neither.
+int ResourceId(LPCSTR name);
+// The mnemonic letter of a text ("&OK" -> 'o'), or 0.
+char MnemonicOf(std::string_view text);
+int MulDivRound(int value, int numerator, int denominator);
+
+// --- hooks ------------------------------------------------------------------
+// Runs the chain for type; returns nonzero when a hook swallowed the event.
+LRESULT RunHooks(int type, int code, WPARAM wParam, LPARAM lParam,
+                 DWORD targetThread);
+
+}  // namespace vt::user
