@@ -113,7 +113,7 @@ class Parser {
     }
     if (blank) {
       // A verbatim block keeps its blank lines when more of it follows.
-      if (open_ && open_->kind == HelpBlockKind::Verbatim) {
+      if (hasOpen_ && open_.kind == HelpBlockKind::Verbatim) {
         ++pendingBlankLines_;
       } else {
         CloseBlock();
@@ -122,7 +122,7 @@ class Parser {
     }
     const std::size_t indent = Indent(line);
     const std::string_view words = Trim(line);
-    if (open_ && open_->kind == HelpBlockKind::ListItem && indent > 0 &&
+    if (hasOpen_ && open_.kind == HelpBlockKind::ListItem && indent > 0 &&
         indent < kVerbatimIndent + 2 && pendingBlankLines_ == 0) {
       Append(words);
     } else if (indent >= kVerbatimIndent) {
@@ -131,7 +131,7 @@ class Parser {
       Open(HelpBlockKind::ListItem);
       Append(Trim(words.substr(2)));
     } else {
-      if (!open_ || open_->kind != HelpBlockKind::Paragraph) {
+      if (!hasOpen_ || open_.kind != HelpBlockKind::Paragraph) {
         Open(HelpBlockKind::Paragraph);
       }
       Append(words);
@@ -170,28 +170,31 @@ class Parser {
   }
 
   void Verbatim(std::string_view line) {
-    if (!open_ || open_->kind != HelpBlockKind::Verbatim) {
+    if (!hasOpen_ || open_.kind != HelpBlockKind::Verbatim) {
       Open(HelpBlockKind::Verbatim);
     } else {
-      open_->text.append(pendingBlankLines_ + 1, '\n');
+      open_.text.append(pendingBlankLines_ + 1, '\n');
     }
     pendingBlankLines_ = 0;
-    open_->text.append(line);
+    open_.text.append(line);
   }
 
   void Open(HelpBlockKind kind) {
     CloseBlock();
-    open_ = HelpBlock{kind, {}};
+    open_ = HelpBlock{};
+    open_.kind = kind;
+    hasOpen_ = true;
   }
 
   void Append(std::string_view words) {
-    if (!open_->text.empty()) open_->text.push_back(' ');
-    open_->text.append(words);
+    if (!open_.text.empty()) open_.text.push_back(' ');
+    open_.text.append(words);
   }
 
   void CloseBlock() {
-    if (open_ && topic_ != nullptr) topic_->blocks.push_back(std::move(*open_));
-    open_.reset();
+    if (hasOpen_ && topic_ != nullptr) topic_->blocks.push_back(std::move(open_));
+    open_ = HelpBlock{};
+    hasOpen_ = false;
     pendingBlankLines_ = 0;
   }
 
@@ -219,7 +222,10 @@ class Parser {
   // topics is not added to while a pointer into it is held: a new topic
   // replaces topic_ at once.
   HelpTopic* topic_ = nullptr;
-  std::optional<HelpBlock> open_;
+  // The block being filled, when hasOpen_; a plain member rather than an
+  // optional, which g++ 12 at -O3 wrongly thinks may be read uninitialised.
+  HelpBlock open_;
+  bool hasOpen_ = false;
   int pendingBlankLines_ = 0;
   bool inIndex_ = false;
   bool sawIndex_ = false;
