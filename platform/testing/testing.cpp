@@ -253,4 +253,11 @@ std::vector<HWND> TopLevelWindows() {
 
 std::string TextOf(HWND window) { return user::TextOfWindow(window); }
 
+std::size_t QueueLength(DWORD threadId) {
+  user::Lock lock(user::S().mutex);
+  auto queue = user::QueueOf(threadId);
+  if (!queue) return 0;
+  return queue->sent.size() + queue->posted.size() + queue->input.size();
+}
+
 }  // namespace vt::testing

@@ -60,9 +60,6 @@ void AdvanceTimers(DWORD milliseconds);
 // How many sent, posted and input messages wait in the queue of threadId
 // now (0 when the thread has none), read from any thread without touching
 // the queue. For benchmarks that watch a queue under load.
-// NOTE for the user module: added by the presence work for
-// bench/hook_bench.cpp, which declares it weak and reports "n/a" until it is
-// implemented.
 std::size_t QueueLength(DWORD threadId);
 
 // --- input -----------------------------------------------------------------

@@ -17,8 +17,11 @@ namespace vt::user {
 
 namespace {
 
-// The chain being run on this thread, so CallNextHookEx knows what is next.
+// The chain being run on this thread, and the position of the procedure
+// running in it, so CallNextHookEx knows what is next even when the caller
+// passes a handle it never learnt (the target system ignores that argument).
 thread_local const std::vector<Hook>* t_chain = nullptr;
+thread_local std::size_t t_position = 0;
 
 bool StillInstalled(HHOOK hook) {
   Lock lock(S().mutex);
@@ -32,7 +35,11 @@ LRESULT CallFrom(const std::vector<Hook>& chain, std::size_t start, int code,
                  WPARAM wParam, LPARAM lParam) {
   for (std::size_t i = start; i < chain.size(); ++i) {
     if (!StillInstalled(chain[i].handle)) continue;
-    return chain[i].proc(code, wParam, lParam);
+    const std::size_t outer = t_position;
+    t_position = i;
+    const LRESULT result = chain[i].proc(code, wParam, lParam);
+    t_position = outer;
+    return result;
   }
   return 0;
 }
@@ -182,6 +189,7 @@ LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
       if (chain[i].handle == hook)
         return CallFrom(chain, i + 1, code, wParam, lParam);
     }
+    return CallFrom(chain, t_position + 1, code, wParam, lParam);
   }
   // Outside a running chain: whatever follows the hook now.
   std::vector<Hook> rest;
