@@ -1,0 +1,54 @@
+// Start-up and shut-down of the whole program on the test thread: without
+// the hook library, and with the finger port taken. Neither leaves a
+// listener running ("Stop Server" is tested in tests/app, in an executable
+// of its own, since its listener stays).
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <windows.h>
+
+#include "app/whole_program_fixture.h"
+
+namespace {
+
+using wholeprogram::HoldPort;
+using wholeprogram::WholeProgram;
+
+TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
+  // The test's own folders hold no Velto.dll.
+  EXPECT_EQ(Run(), 0);
+  auto boxes = vt::testing::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "Cannot find Velto.DLL\nIn the current directory");
+  EXPECT_EQ(boxes[0].caption, "Velto Error");
+  EXPECT_EQ(boxes[0].owner, configWindow);
+  EXPECT_EQ(boxes[1].text,
+            "Could not set up to monitor mouse\nand/or keyboard messages");
+  EXPECT_EQ(boxes[1].caption, "Velto Error");
+  EXPECT_EQ(boxes[1].owner, nullptr);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.type, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  }
+  ExpectIconAddedThenRemoved();
+  EXPECT_EQ(appMenu, nullptr);
+  // The listener never started: the finger port is still free.
+  int held = HoldPort(port_);
+  EXPECT_GE(held, 0);
+  if (held >= 0) close(held);
+}
+
+TEST_F(WholeProgram, FingerPortTakenShowsError04AndShutsDown) {
+  RunBesideTheHookLibrary();
+  int held = HoldPort(port_);
+  ASSERT_GE(held, 0);
+  EXPECT_EQ(Run(), 0);
+  close(held);
+  auto boxes = vt::testing::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Cannot bind server to socket");
+  EXPECT_EQ(boxes[0].caption, "Velto Error 04");
+  EXPECT_EQ(boxes[0].owner, configWindow);
+  ExpectIconAddedThenRemoved();
+  ExpectHooksOff();
+}
+
+}  // namespace
