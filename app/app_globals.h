@@ -6,10 +6,10 @@
 
 #include <windows.h>
 
-extern HINSTANCE appInstance;  // the program's instance, for resources
-extern HWND mainWindow;        // hidden main window, class VeltoClass
-extern HWND configWindow;      // configuration window (dialog 101)
-extern HICON appIcon;          // resource 110
-extern HMENU appMenu;          // menu resource 105
-extern HMENU popupMenu;        // its first popup, stored when first opened
-extern HACCEL appAccelerators; // resource 111
+extern HINSTANCE appInstance;   // the program's instance, for resources
+extern HWND mainWindow;         // hidden main window, class VeltoClass
+extern HWND configWindow;       // configuration window (dialog 101)
+extern HICON appIcon;           // resource 110
+extern HMENU appMenu;           // menu resource 105
+extern HMENU popupMenu;         // its first popup, stored when first opened
+extern HACCEL appAccelerators;  // resource 111

@@ -18,6 +18,7 @@
 #include "presence/status_display.h"
 #include "resources/resource.h"
 #include "service/presence_state.h"
+#include "service/presence_test_support.h"
 #include "vttest.h"
 
 namespace presencetest {
@@ -26,19 +27,7 @@ inline constexpr char kCaptionPrefix[] = "Vellumtide v1.01 (beta) - bob ";
 inline constexpr char kTipHere[] = "Velto (Status: Here)";
 inline constexpr char kTipAway[] = "Velto (Status: Away)";
 
-inline void ResetPresence() {
-  std::lock_guard<std::mutex> hold(presenceTextLock);
-  std::memset(presence.loginName, 0, sizeof presence.loginName);
-  for (char* field :
-       {presence.realName, presence.office, presence.officePhone, presence.home,
-        presence.homePhone, presence.planFile, presence.awayFile}) {
-    std::memset(field, 0, 256);
-  }
-  presence.awayAfterMinutes = 0;
-  presence.idleTicks = 0;
-  presence.autoAway = 0;
-  presence.awayLocked = 0;
-}
+inline void ResetPresence() { ResetPresenceRecord(); }
 
 inline INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;

@@ -19,6 +19,7 @@
 #include "presence/status_display.h"
 #include "resources/resource.h"
 #include "service/presence_state.h"
+#include "service/presence_test_support.h"
 #include "settings/config_window.h"
 #include "settings/settings_store.h"
 #include "vttest.h"
@@ -27,19 +28,7 @@ namespace configtest {
 
 inline constexpr const char* kSettingsKey = "Software\\Tollerbay\\Vellumtide";
 
-inline void ResetPresence() {
-  std::lock_guard<std::mutex> hold(presenceTextLock);
-  std::memset(presence.loginName, 0, sizeof presence.loginName);
-  for (char* field :
-       {presence.realName, presence.office, presence.officePhone, presence.home,
-        presence.homePhone, presence.planFile, presence.awayFile}) {
-    std::memset(field, 0, 256);
-  }
-  presence.awayAfterMinutes = 0;
-  presence.idleTicks = 0;
-  presence.autoAway = 0;
-  presence.awayLocked = 0;
-}
+inline void ResetPresence() { ResetPresenceRecord(); }
 
 inline void StoreText(const char* name, const char* text) {
   HKEY key = nullptr;

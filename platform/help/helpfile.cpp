@@ -10,6 +10,7 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include "platform/internal/text.h"
 
 namespace vt::platform {
 namespace {
@@ -26,17 +27,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
     text.remove_suffix(1);
   return text;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // "= Title =" gives the title (possibly empty); anything else nullopt.
@@ -192,7 +182,8 @@ class Parser {
   }
 
   void CloseBlock() {
-    if (hasOpen_ && topic_ != nullptr) topic_->blocks.push_back(std::move(open_));
+    if (hasOpen_ && topic_ != nullptr)
+      topic_->blocks.push_back(std::move(open_));
     open_ = HelpBlock{};
     hasOpen_ = false;
     pendingBlankLines_ = 0;

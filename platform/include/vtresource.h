@@ -100,6 +100,6 @@ const void* FindResource(Type type, int id);
 
 #define VT_RESOURCE_CAT2(a, b) a##b
 #define VT_RESOURCE_CAT(a, b) VT_RESOURCE_CAT2(a, b)
-#define VT_RESOURCE(type, id, object)                                \
+#define VT_RESOURCE(type, id, object)                                         \
   [[maybe_unused]] static const bool VT_RESOURCE_CAT(vtResource_, __LINE__) = \
       ::vtres::RegisterResource(::vtres::Type::type, id, &(object))

@@ -85,7 +85,8 @@ using PHKEY = HKEY*;
 using HGDIOBJ = void*;
 #undef VT_DECLARE_HANDLE
 
-#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
+#define INVALID_HANDLE_VALUE \
+  (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
 
 struct POINT {
   LONG x;
@@ -114,19 +115,24 @@ struct SECURITY_ATTRIBUTES {
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xffff))
-#define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xffff))
+#define HIWORD(l) \
+  (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xffff))
 #define LOBYTE(w) (static_cast<BYTE>(static_cast<DWORD_PTR>(w) & 0xff))
-#define MAKELONG(a, b)                                     \
-  (static_cast<LONG>(static_cast<WORD>(a) |                \
+#define MAKELONG(a, b)                      \
+  (static_cast<LONG>(static_cast<WORD>(a) | \
                      (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
-#define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
-#define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
-#define MAKELRESULT(l, h) (static_cast<LRESULT>(static_cast<DWORD>(MAKELONG(l, h))))
-#define RGB(r, g, b)                                                  \
-  (static_cast<COLORREF>(static_cast<BYTE>(r) |                       \
+#define MAKEWPARAM(l, h) \
+  (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
+#define MAKELPARAM(l, h) \
+  (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
+#define MAKELRESULT(l, h) \
+  (static_cast<LRESULT>(static_cast<DWORD>(MAKELONG(l, h))))
+#define RGB(r, g, b)                                                       \
+  (static_cast<COLORREF>(static_cast<BYTE>(r) |                            \
                          (static_cast<DWORD>(static_cast<BYTE>(g)) << 8) | \
                          (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
-#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define MAKEINTRESOURCEA(i) \
+  (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define MAKEINTRESOURCE(i) MAKEINTRESOURCEA(i)
 #define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
 
@@ -390,7 +396,7 @@ struct WNDCLASSA {
 #define WS_TABSTOP 0x00010000u
 #define WS_MINIMIZEBOX 0x00020000u
 #define WS_MAXIMIZEBOX 0x00010000u
-#define WS_OVERLAPPEDWINDOW                                                \
+#define WS_OVERLAPPEDWINDOW                                                   \
   (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | \
    WS_MAXIMIZEBOX)
 
@@ -463,8 +469,7 @@ BOOL IsChild(HWND parent, HWND window);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL GetWindowRect(HWND window, LPRECT rect);
-BOOL MoveWindow(HWND window, int x, int y, int width, int height,
-                BOOL repaint);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy,
                   UINT flags);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
@@ -1064,9 +1069,12 @@ BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, ULONG_PTR data);
 // registry
 // ---------------------------------------------------------------------------
 
-#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))
-#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000001u)))
-#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000002u)))
+#define HKEY_CLASSES_ROOT \
+  (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))
+#define HKEY_CURRENT_USER \
+  (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE \
+  (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000002u)))
 
 #define KEY_QUERY_VALUE 0x0001u
 #define KEY_SET_VALUE 0x0002u

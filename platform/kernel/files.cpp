@@ -75,8 +75,8 @@ ResolvedPath ResolvePath(const std::string& utf8) {
   const auto slash = utf8.rfind('/');
   // A name straight under the root has "/" as its folder.
   const std::string folder = slash == std::string::npos ? std::string(".")
-                             : slash == 0 ? std::string("/")
-                                          : utf8.substr(0, slash);
+                             : slash == 0               ? std::string("/")
+                                                        : utf8.substr(0, slash);
   const std::string name =
       slash == std::string::npos ? utf8 : utf8.substr(slash + 1);
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {

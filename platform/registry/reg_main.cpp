@@ -22,6 +22,9 @@
 #include <vector>
 
 #include "platform/internal/platform.h"
+#include "platform/internal/text.h"
+
+using vt::platform::EqualNoCase;
 
 namespace {
 
@@ -54,17 +57,6 @@ const TypeName kTypeNames[] = {
     {"REG_NONE", REG_NONE},
 };
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 int Fail(const std::string& message) {
   std::cerr << "ERROR: " << AnsiToUtf8(message) << "\n";
   return 1;
@@ -92,7 +84,7 @@ std::optional<KeyName> ParseKey(const std::string& text) {
   const auto slash = text.find('\\');
   const std::string head = text.substr(0, slash);
   for (const auto& hive : kHiveNames) {
-    if (SameNoCase(head, hive.shortName) || SameNoCase(head, hive.longName)) {
+    if (EqualNoCase(head, hive.shortName) || EqualNoCase(head, hive.longName)) {
       std::string rest =
           slash == std::string::npos ? std::string() : text.substr(slash + 1);
       while (!rest.empty() && rest.back() == '\\') rest.pop_back();
@@ -124,17 +116,17 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args,
   for (std::size_t i = 2; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasNext = i + 1 < args.size();
-    if ((SameNoCase(arg, "/v") || SameNoCase(arg, "-v")) && hasNext) {
+    if ((EqualNoCase(arg, "/v") || EqualNoCase(arg, "-v")) && hasNext) {
       options.value = args[++i];
-    } else if (SameNoCase(arg, "/ve") || SameNoCase(arg, "-ve")) {
+    } else if (EqualNoCase(arg, "/ve") || EqualNoCase(arg, "-ve")) {
       options.value = "";
-    } else if (SameNoCase(arg, "/va") || SameNoCase(arg, "-va")) {
+    } else if (EqualNoCase(arg, "/va") || EqualNoCase(arg, "-va")) {
       options.allValues = true;
-    } else if ((SameNoCase(arg, "/t") || SameNoCase(arg, "-t")) && hasNext) {
+    } else if ((EqualNoCase(arg, "/t") || EqualNoCase(arg, "-t")) && hasNext) {
       options.type = args[++i];
-    } else if ((SameNoCase(arg, "/d") || SameNoCase(arg, "-d")) && hasNext) {
+    } else if ((EqualNoCase(arg, "/d") || EqualNoCase(arg, "-d")) && hasNext) {
       options.data = args[++i];
-    } else if (SameNoCase(arg, "/f") || SameNoCase(arg, "-f")) {
+    } else if (EqualNoCase(arg, "/f") || EqualNoCase(arg, "-f")) {
       options.force = true;
     } else {
       error = "Invalid syntax.";
@@ -285,7 +277,7 @@ int Add(const KeyName& name, const Options& options) {
   if (options.type) {
     bool known = false;
     for (const auto& entry : kTypeNames) {
-      if (SameNoCase(*options.type, entry.name)) {
+      if (EqualNoCase(*options.type, entry.name)) {
         type = entry.type;
         known = true;
       }
@@ -405,7 +397,7 @@ int main(int argc, char** argv) {
   const std::string shownPath =
       name->path.empty() ? name->hiveName : name->hiveName + "\\" + name->path;
 
-  if (SameNoCase(options->operation, "query")) {
+  if (EqualNoCase(options->operation, "query")) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(name->hive, name->path.c_str(), 0, KEY_READ, &key) !=
         ERROR_SUCCESS) {
@@ -415,8 +407,8 @@ int main(int argc, char** argv) {
     RegCloseKey(key);
     return status;
   }
-  if (SameNoCase(options->operation, "add")) return Add(*name, *options);
-  if (SameNoCase(options->operation, "delete")) {
+  if (EqualNoCase(options->operation, "add")) return Add(*name, *options);
+  if (EqualNoCase(options->operation, "delete")) {
     return Delete(*name, shownPath, *options);
   }
   return Usage();

@@ -130,6 +130,19 @@ void HandleSent(const std::shared_ptr<SentMessage>& sent) {
   }
 }
 
+// Takes the oldest sent message off queue and handles it with the lock
+// released, as no lock may be held while a window procedure runs. Returns
+// false when there was none. The lock is held again on return.
+bool HandleNextSent(Queue& queue, Lock& lock) {
+  if (queue.sent.empty()) return false;
+  auto sent = queue.sent.front();
+  queue.sent.pop_front();
+  lock.unlock();
+  HandleSent(sent);
+  lock.lock();
+  return true;
+}
+
 std::chrono::steady_clock::time_point RealTimeOf(std::uint64_t clockMs) {
   std::uint64_t real =
       clockMs > S().clockOffset ? clockMs - S().clockOffset : 0;
@@ -178,14 +191,7 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
   const bool remove = (removeFlags & PM_REMOVE) != 0;
   Lock lock(S().mutex);
   for (;;) {
-    if (!queue->sent.empty()) {
-      auto sent = queue->sent.front();
-      queue->sent.pop_front();
-      lock.unlock();
-      HandleSent(sent);
-      lock.lock();
-      continue;
-    }
+    if (HandleNextSent(*queue, lock)) continue;
     if (stop) {
       lock.unlock();
       bool stopped = (*stop)();
@@ -295,12 +301,7 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
 void ProcessSentMessages() {
   auto queue = MyQueue();
   Lock lock(S().mutex);
-  while (!queue->sent.empty()) {
-    auto sent = queue->sent.front();
-    queue->sent.pop_front();
-    lock.unlock();
-    HandleSent(sent);
-    lock.lock();
+  while (HandleNextSent(*queue, lock)) {
   }
 }
 
@@ -308,14 +309,7 @@ void WaitProcessingSent(const std::function<bool()>& done) {
   auto queue = MyQueue();
   Lock lock(S().mutex);
   while (!done()) {
-    if (!queue->sent.empty()) {
-      auto sent = queue->sent.front();
-      queue->sent.pop_front();
-      lock.unlock();
-      HandleSent(sent);
-      lock.lock();
-      continue;
-    }
+    if (HandleNextSent(*queue, lock)) continue;
     int version = queue->version;
     queue->cv.wait(lock, [&] { return queue->version != version; });
   }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/internal/platform.h"
+#include "platform/internal/text.h"
 
 namespace vt::platform::winsock_detail {
 
@@ -48,6 +49,8 @@ int WsaErrorFromResolver(int eaiCode, int posixErrno) {
   }
 }
 
+using vt::platform::EqualNoCase;
+
 namespace {
 
 // --- services --------------------------------------------------------------
@@ -58,17 +61,6 @@ struct ServiceEntry {
   int port = 0;
   std::string protocol;
 };
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
