@@ -10,6 +10,7 @@
 // everyone waiting on it is released with 0.
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "platform/internal/no_destroy.h"
 #include "platform/user/user_internal.h"
@@ -184,6 +185,29 @@ std::shared_ptr<Queue> QueueOf(DWORD threadId) {
   return it == S().queues.end() ? nullptr : it->second;
 }
 
+// Waits until something is queued for queue (its version moves on from
+// version) or the deadline passes (0: none). A cross-thread send is usually
+// answered within microseconds, while putting a thread to sleep and waking
+// it again costs tens of microseconds on an idle machine, so the waiter
+// first watches the version for a short, bounded moment without the lock.
+void WaitForWork(Queue& queue, Lock& lock, int version,
+                 std::uint64_t wakeAtMs) {
+  constexpr auto kSpin = std::chrono::microseconds(40);
+  lock.unlock();
+  const auto spinUntil = std::chrono::steady_clock::now() + kSpin;
+  while (queue.version.load(std::memory_order_acquire) == version &&
+         std::chrono::steady_clock::now() < spinUntil) {
+    std::this_thread::yield();
+  }
+  lock.lock();
+  if (wakeAtMs) {
+    queue.cv.wait_until(lock, RealTimeOf(wakeAtMs),
+                        [&] { return queue.version != version; });
+  } else {
+    queue.cv.wait(lock, [&] { return queue.version != version; });
+  }
+}
+
 Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
                    bool wait, const std::function<bool()>* stop,
                    std::uint64_t deadlineMs, bool runIdle) {
@@ -288,13 +312,7 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
       if (Now() >= deadlineMs) return Retrieved::Nothing;
       if (!wakeAt || deadlineMs < wakeAt) wakeAt = deadlineMs;
     }
-    int version = queue->version;
-    if (wakeAt) {
-      queue->cv.wait_until(lock, RealTimeOf(wakeAt),
-                           [&] { return queue->version != version; });
-    } else {
-      queue->cv.wait(lock, [&] { return queue->version != version; });
-    }
+    WaitForWork(*queue, lock, queue->version, wakeAt);
   }
 }
 
@@ -310,8 +328,7 @@ void WaitProcessingSent(const std::function<bool()>& done) {
   Lock lock(S().mutex);
   while (!done()) {
     if (HandleNextSent(*queue, lock)) continue;
-    int version = queue->version;
-    queue->cv.wait(lock, [&] { return queue->version != version; });
+    WaitForWork(*queue, lock, queue->version, 0);
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -149,7 +150,9 @@ struct Queue {
   DWORD messageTime = 0;
   POINT messagePoint{};
   std::deque<std::function<void()>> idle;
-  int version = 0;  // bumped whenever something is queued
+  // Bumped (under the lock) whenever something is queued; atomic so that a
+  // waiter may watch it for a moment without the lock before it sleeps.
+  std::atomic<int> version = 0;
 };
 
 struct Hook {
