@@ -47,14 +47,8 @@ trap 'stop_server; rm -rf "$work"' EXIT
 export VELLUMTIDE_ROOT=$work/root VELLUMTIDE_DRIVER=null
 mkdir -p "$VELLUMTIDE_ROOT"
 
-wait_for_port_79() {
-  for _ in $(seq 200); do
-    ss -ltnH 'sport = :79' | grep -q . && return 0
-    kill -0 "$server_pid" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  return 1
-}
+# shellcheck source=../lib/port79.sh
+. "$(dirname "$0")/../lib/port79.sh"
 
 failures=0
 # compare LABEL USER: the probe's query for USER at 127.0.0.1 against
@@ -88,7 +82,7 @@ compare() {
 socat TCP-LISTEN:79,bind=127.0.0.1,reuseaddr,fork \
   EXEC:/usr/sbin/in.fingerd,nofork 2> "$work/socat.err" &
 server_pid=$!
-if ! wait_for_port_79; then
+if ! wait_for_port_79 "$server_pid"; then
   echo "FAIL: in.fingerd does not listen on port 79"
   cat "$work/socat.err"
   exit 1
@@ -113,7 +107,7 @@ for value in "Real Name=Bob Smith" "Office=Room 4" "Plan File=$work/plan.txt"; d
 done
 "$own_server" > "$work/server.out" 2> "$work/server.err" &
 server_pid=$!
-if ! wait_for_port_79; then
+if ! wait_for_port_79 "$server_pid"; then
   echo "FAIL: the listener does not listen on port 79"
   cat "$work/server.out" "$work/server.err"
   exit 1

@@ -41,11 +41,9 @@ reg add "$key" /v "Plan File" /t REG_SZ /d "$work/plan.txt" /f
 
 "$server" > "$work/server.out" 2> "$work/server.err" &
 server_pid=$!
-for _ in $(seq 200); do
-  ss -ltnH 'sport = :79' | grep -q . && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.05
-done
+# shellcheck source=../lib/port79.sh
+. "$(dirname "$0")/../lib/port79.sh"
+wait_for_port_79 "$server_pid"
 if ! ss -ltnH 'sport = :79' | grep -q .; then
   echo "the server does not listen on port 79"
   cat "$work/server.out" "$work/server.err"

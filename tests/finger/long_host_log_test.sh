@@ -35,11 +35,9 @@ mkdir -p "$VELLUMTIDE_ROOT"
 
 "$server" > "$work/server.out" 2> "$work/server.err" &
 server_pid=$!
-for _ in $(seq 200); do
-  ss -ltnH 'sport = :79' | grep -q . && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.05
-done
+# shellcheck source=../lib/port79.sh
+. "$(dirname "$0")/../lib/port79.sh"
+wait_for_port_79 "$server_pid"
 
 failures=0
 printed=$(timeout 20 finger nobody@127.0.0.1 2>&1)
