@@ -8,7 +8,7 @@ RUN_PRESET ?= release
 DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
         libbenchmark-dev libsqlite3-dev sqlite3 libx11-dev libxft-dev \
         libxss-dev fonts-liberation finger fingerd socat iproute2 util-linux \
-        procps
+        mount procps
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

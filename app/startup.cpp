@@ -58,7 +58,7 @@ bool CreateMainWindow() {
 }
 
 void ReadLoginName() {
-  char name[32] = {};
+  char name[sizeof presence.loginName] = {};
   DWORD size = sizeof name;
   GetUserNameA(name, &size);
   name[sizeof name - 1] = '\0';

@@ -3,14 +3,14 @@
 // listener running ("Stop Server" is tested in tests/app, in an executable
 // of its own, since its listener stays).
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <windows.h>
 
 #include "app/whole_program_fixture.h"
 
 namespace {
 
-using wholeprogram::HoldPort;
+using vt::proctest::CloseSocket;
+using vt::proctest::HoldTcpPort;
 using wholeprogram::WholeProgram;
 
 TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
@@ -31,17 +31,17 @@ TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
   ExpectIconAddedThenRemoved();
   EXPECT_EQ(appMenu, nullptr);
   // The listener never started: the finger port is still free.
-  int held = HoldPort(port_);
+  int held = HoldTcpPort(port_);
   EXPECT_GE(held, 0);
-  if (held >= 0) close(held);
+  CloseSocket(held);
 }
 
 TEST_F(WholeProgram, FingerPortTakenShowsError04AndShutsDown) {
   RunBesideTheHookLibrary();
-  int held = HoldPort(port_);
+  int held = HoldTcpPort(port_);
   ASSERT_GE(held, 0);
   EXPECT_EQ(Run(), 0);
-  close(held);
+  CloseSocket(held);
   auto boxes = vt::testing::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Cannot bind server to socket");

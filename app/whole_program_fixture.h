@@ -9,11 +9,7 @@
 // that one last.
 #pragma once
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <windows.h>
 
 #include <condition_variable>
@@ -27,6 +23,7 @@
 #include "presence/idle_monitor.h"
 #include "resources/resource.h"
 #include "settings/config_window_fixture.h"
+#include "tests/app/tcp_ports.h"
 
 namespace wholeprogram {
 
@@ -68,35 +65,11 @@ class LoopWatchdog {
   std::thread watcher_;
 };
 
-inline int FreePort() {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  close(s);
-  return ntohs(address.sin_port);
-}
-
-inline int HoldPort(int port) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(s, 1) != 0) {
-    close(s);
-    return -1;
-  }
-  return s;
-}
-
 class WholeProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     configtest::ResetPresence();
-    port_ = FreePort();
+    port_ = vt::proctest::FreeTcpPort();
     root_.WriteServices("finger " + std::to_string(port_) + "/tcp\n");
     char directory[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof directory, directory);

@@ -16,14 +16,12 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "app/app_globals.h"
 #include "presence/idle_monitor.h"
 #include "resources/resource.h"
-#include "service/presence_state.h"
 #include "vttest.h"
 
 namespace {
@@ -34,7 +32,13 @@ HHOOK timingHook = nullptr;
 // Written only on the input thread, read after the run.
 std::atomic<double> chainNs{0};
 
-double WallNs();
+double ClockNs(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+double WallNs() { return ClockNs(CLOCK_MONOTONIC); }
 
 LRESULT CALLBACK TimingHook(int code, WPARAM wParam, LPARAM lParam) {
   const double start = WallNs();
@@ -42,18 +46,6 @@ LRESULT CALLBACK TimingHook(int code, WPARAM wParam, LPARAM lParam) {
   chainNs.store(chainNs.load(std::memory_order_relaxed) + WallNs() - start,
                 std::memory_order_relaxed);
   return result;
-}
-
-double CpuNs(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
-}
-
-double WallNs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
 }
 
 struct Run {
@@ -82,7 +74,7 @@ Run InjectEvents() {
     run.wallNs = WallNs() - wallStart;
     PostThreadMessageA(mainThread, WM_QUIT, 0, 0);
   });
-  const double mainStart = CpuNs(CLOCK_THREAD_CPUTIME_ID);
+  const double mainStart = ClockNs(CLOCK_THREAD_CPUTIME_ID);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (msg.message == WM_COMMAND && LOWORD(msg.wParam) == CMD_ACTIVITY) {
@@ -94,7 +86,7 @@ Run InjectEvents() {
     }
     DispatchMessageA(&msg);
   }
-  run.mainCpuNs = CpuNs(CLOCK_THREAD_CPUTIME_ID) - mainStart;
+  run.mainCpuNs = ClockNs(CLOCK_THREAD_CPUTIME_ID) - mainStart;
   injector.join();
   UnhookWindowsHookEx(timingHook);
   run.chainNs = chainNs.load();

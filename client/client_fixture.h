@@ -16,6 +16,7 @@
 #include "client/finger_query.h"
 #include "client/query_windows.h"
 #include "resources/resource.h"
+#include "service/finger_test_sockets.h"
 
 namespace clienttest {
 
@@ -68,8 +69,7 @@ class ClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
     vt::testing::Reset();
-    WSADATA data;
-    ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+    finger_test::StartWinsock();
     WNDCLASSA owner{};
     owner.lpfnWndProc = OwnerProc;
     owner.lpszClassName = "ClientTestOwner";

@@ -4,7 +4,6 @@
 #include "client/loopback_servers.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,7 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <utility>
 
 namespace loopback {
 

@@ -68,16 +68,7 @@ class HookLibrary : public PresenceTest {
   }
 
   static std::string Finger(const std::string& request) {
-    finger_test::LoopbackPair pair = finger_test::MakeLoopbackPair();
-    EXPECT_NE(pair.server, INVALID_SOCKET);
-    EXPECT_TRUE(finger_test::SendAll(pair.client, request));
-    shutdown(pair.client, SD_SEND);
-    const DWORD acceptedAt = GetTickCount();
-    AnswerFingerRequest(pair.server, acceptedAt);
-    CloseFingerConnection(pair.server, acceptedAt);
-    std::string reply = finger_test::ReadAll(pair.client);
-    closesocket(pair.client);
-    return reply;
+    return finger_test::AnswerOverLoopback(request);
   }
 
   static std::string IdleLine(const std::string& reply) {
@@ -212,13 +203,7 @@ TEST_F(HookLibrary, NoticesFindANewDaemonWindow) {
   ASSERT_EQ(SetActivityMonitor(0), 1);
   DestroyWindow(mainWindow);
   DrainNotices();
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
-  mainWindow =
-      CreateWindowExA(0, "VeltoClass", "Vellumtide", WS_OVERLAPPEDWINDOW,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  mainWindow = NewMainWindow();
   ASSERT_NE(mainWindow, nullptr);
   ASSERT_EQ(SetActivityMonitor(1), 1);
   presence.idleTicks = 12;

@@ -27,8 +27,6 @@ inline constexpr char kCaptionPrefix[] = "Vellumtide v1.01 (beta) - bob ";
 inline constexpr char kTipHere[] = "Velto (Status: Here)";
 inline constexpr char kTipAway[] = "Velto (Status: Away)";
 
-inline void ResetPresence() { ResetPresenceRecord(); }
-
 inline INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG ? TRUE : FALSE;
 }
@@ -36,7 +34,7 @@ inline INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
 class PresenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetPresence();
+    ResetPresenceRecord();
     {
       std::lock_guard<std::mutex> hold(presenceTextLock);
       std::strcpy(presence.loginName, "bob");
@@ -50,10 +48,7 @@ class PresenceTest : public ::testing::Test {
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.lpszClassName = "VeltoClass";
     ASSERT_NE(RegisterClassA(&windowClass), 0);
-    mainWindow =
-        CreateWindowExA(0, "VeltoClass", "Vellumtide", WS_OVERLAPPEDWINDOW,
-                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    mainWindow = NewMainWindow();
     ASSERT_NE(mainWindow, nullptr);
     configWindow = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(IDD_CONFIG),
                                       mainWindow, QuietDialogProc, 0);
@@ -85,7 +80,14 @@ class PresenceTest : public ::testing::Test {
     }
     SetCurrentDirectoryA(previousDirectory_.c_str());
     screenSaverTimeout = 0;
-    ResetPresence();
+    ResetPresenceRecord();
+  }
+
+  // A hidden main window of the registered class, as start-up makes it.
+  static HWND NewMainWindow() {
+    return CreateWindowExA(0, "VeltoClass", "Vellumtide", WS_OVERLAPPEDWINDOW,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
   }
 
   // Where Velto.dll is built, so that the monitor can load it.

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <ctime>
 #include <functional>
 #include <mutex>
@@ -25,6 +24,7 @@
 #include "service/finger_reply.h"
 #include "service/finger_test_sockets.h"
 #include "service/presence_state.h"
+#include "service/presence_test_support.h"
 #include "vttest.h"
 
 namespace {
@@ -39,11 +39,6 @@ INT_PTR CALLBACK MinimalProc(HWND, UINT msg, WPARAM, LPARAM) {
   return msg == WM_INITDIALOG;
 }
 
-void SetText(char* field, size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
-}
-
 struct Texts {
   std::string realName;
   std::string office;
@@ -53,14 +48,15 @@ struct Texts {
 
 void SetProfile(const Texts& t) {
   std::lock_guard<std::mutex> guard(presenceTextLock);
-  SetText(presence.loginName, sizeof presence.loginName, "bob");
-  SetText(presence.realName, sizeof presence.realName, t.realName);
-  SetText(presence.office, sizeof presence.office, t.office);
-  SetText(presence.officePhone, sizeof presence.officePhone, t.officePhone);
-  SetText(presence.home, sizeof presence.home, "");
-  SetText(presence.homePhone, sizeof presence.homePhone, "");
-  SetText(presence.planFile, sizeof presence.planFile, t.planFile);
-  SetText(presence.awayFile, sizeof presence.awayFile, "");
+  SetPresenceText(presence.loginName, sizeof presence.loginName, "bob");
+  SetPresenceText(presence.realName, sizeof presence.realName, t.realName);
+  SetPresenceText(presence.office, sizeof presence.office, t.office);
+  SetPresenceText(presence.officePhone, sizeof presence.officePhone,
+                  t.officePhone);
+  SetPresenceText(presence.home, sizeof presence.home, "");
+  SetPresenceText(presence.homePhone, sizeof presence.homePhone, "");
+  SetPresenceText(presence.planFile, sizeof presence.planFile, t.planFile);
+  SetPresenceText(presence.awayFile, sizeof presence.awayFile, "");
   presence.idleTicks = 0;
   presence.autoAway = 0;
   presence.awayLocked = 0;

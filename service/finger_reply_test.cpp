@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "service/finger_test_sockets.h"
 #include "service/presence_state.h"
+#include "service/presence_test_support.h"
 #include "vttest.h"
 
 namespace {
@@ -43,11 +43,6 @@ struct ReplyCase {
   std::string reply;
 };
 
-void CopyText(char* field, size_t size, const std::string& text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
-}
-
 std::string FilePath(const std::string& folder, File kind, const char* name,
                      const std::string& bytes) {
   if (kind == File::Unnamed) return "";
@@ -60,34 +55,21 @@ void SetPresence(const Profile& p, const std::string& folder) {
   std::string plan = FilePath(folder, p.plan, "plan.txt", p.planBytes);
   std::string away = FilePath(folder, p.away, "away.txt", p.awayBytes);
   std::lock_guard<std::mutex> guard(presenceTextLock);
-  CopyText(presence.loginName, sizeof presence.loginName, p.login);
-  CopyText(presence.realName, sizeof presence.realName, p.realName);
-  CopyText(presence.office, sizeof presence.office, p.office);
-  CopyText(presence.officePhone, sizeof presence.officePhone, p.officePhone);
-  CopyText(presence.home, sizeof presence.home, p.home);
-  CopyText(presence.homePhone, sizeof presence.homePhone, p.homePhone);
-  CopyText(presence.planFile, sizeof presence.planFile, plan);
-  CopyText(presence.awayFile, sizeof presence.awayFile, away);
+  SetPresenceText(presence.loginName, sizeof presence.loginName, p.login);
+  SetPresenceText(presence.realName, sizeof presence.realName, p.realName);
+  SetPresenceText(presence.office, sizeof presence.office, p.office);
+  SetPresenceText(presence.officePhone, sizeof presence.officePhone,
+                  p.officePhone);
+  SetPresenceText(presence.home, sizeof presence.home, p.home);
+  SetPresenceText(presence.homePhone, sizeof presence.homePhone, p.homePhone);
+  SetPresenceText(presence.planFile, sizeof presence.planFile, plan);
+  SetPresenceText(presence.awayFile, sizeof presence.awayFile, away);
   presence.idleTicks = p.idleTicks;
   presence.autoAway = p.autoAway;
   presence.awayLocked = p.awayLocked;
 }
 
-// The client sends its bytes and ends its sending side, as a client that
-// has nothing more to say; the service answers and closes; the client reads
-// to the end.
-std::string AnswerOverLoopback(const std::string& request) {
-  LoopbackPair pair = finger_test::MakeLoopbackPair();
-  EXPECT_NE(pair.server, INVALID_SOCKET);
-  EXPECT_TRUE(finger_test::SendAll(pair.client, request));
-  shutdown(pair.client, SD_SEND);
-  DWORD acceptedAt = GetTickCount();
-  AnswerFingerRequest(pair.server, acceptedAt);
-  CloseFingerConnection(pair.server, acceptedAt);
-  std::string reply = finger_test::ReadAll(pair.client);
-  closesocket(pair.client);
-  return reply;
-}
+using finger_test::AnswerOverLoopback;
 
 const std::string kBobFull =
     "Login:     bob\n"

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "service/finger_reply.h"
+
 namespace finger_test {
 
 // How long a test client waits for any one receive or send.
@@ -148,6 +150,22 @@ inline int OpenDescriptorCount() {
     ++count;
   }
   return count;
+}
+
+// The client sends its bytes and ends its sending side, as a client that
+// has nothing more to say; the service answers and closes; the client reads
+// to the end.
+inline std::string AnswerOverLoopback(const std::string& request) {
+  LoopbackPair pair = MakeLoopbackPair();
+  EXPECT_NE(pair.server, INVALID_SOCKET);
+  EXPECT_TRUE(SendAll(pair.client, request));
+  shutdown(pair.client, SD_SEND);
+  const DWORD acceptedAt = GetTickCount();
+  AnswerFingerRequest(pair.server, acceptedAt);
+  CloseFingerConnection(pair.server, acceptedAt);
+  std::string reply = ReadAll(pair.client);
+  closesocket(pair.client);
+  return reply;
 }
 
 }  // namespace finger_test

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <mutex>
 
-struct PresenceState {
+// The texts of the record, which the snapshot copies as one block.
+struct PresenceTexts {
   char loginName[32];
   char realName[256];
   char office[256];
@@ -20,6 +21,9 @@ struct PresenceState {
   char homePhone[256];
   char planFile[256];
   char awayFile[256];
+};
+
+struct PresenceState : PresenceTexts {
   std::atomic<std::uint32_t> awayAfterMinutes;
   std::atomic<std::int32_t> idleTicks;
   std::atomic<int> autoAway;
@@ -33,15 +37,7 @@ extern PresenceState presence;
 extern std::mutex presenceTextLock;
 
 // A consistent copy of the record for one reply.
-struct PresenceSnapshot {
-  char loginName[32];
-  char realName[256];
-  char office[256];
-  char officePhone[256];
-  char home[256];
-  char homePhone[256];
-  char planFile[256];
-  char awayFile[256];
+struct PresenceSnapshot : PresenceTexts {
   std::int32_t idleTicks;
   int autoAway;
   int awayLocked;

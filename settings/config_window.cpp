@@ -28,28 +28,6 @@ constexpr UINT kWarning = MB_OK | MB_ICONWARNING | MB_SETFOREGROUND;
 char compareBuffer[kTextSize];
 char chosenPath[kTextSize];
 
-// The presence field that each edit control mirrors, or nullptr.
-const char* FieldOfControl(int id) {
-  switch (id) {
-    case IDC_PLAN_FILE:
-      return presence.planFile;
-    case IDC_OFFICE:
-      return presence.office;
-    case IDC_OFFICE_PHONE:
-      return presence.officePhone;
-    case IDC_HOME:
-      return presence.home;
-    case IDC_HOME_PHONE:
-      return presence.homePhone;
-    case IDC_REAL_NAME:
-      return presence.realName;
-    case IDC_AWAY_FILE:
-      return presence.awayFile;
-    default:
-      return nullptr;
-  }
-}
-
 void EnableApply(HWND window) {
   EnableWindow(GetDlgItem(window, IDC_APPLY), TRUE);
 }
@@ -57,7 +35,7 @@ void EnableApply(HWND window) {
 // An edit control changed: Apply lights up when it no longer matches its
 // field. Typing the old text back does not turn Apply off again.
 void CompareTextControl(HWND window, int id) {
-  const char* field = FieldOfControl(id);
+  const char* field = TextFieldOfControl(id);
   GetDlgItemTextA(window, id, compareBuffer, kTextSize);
   if (std::strcmp(compareBuffer, field) != 0) EnableApply(window);
 }

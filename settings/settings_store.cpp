@@ -143,6 +143,13 @@ void LoadSettings(HWND window) {
   FillControls(window);
 }
 
+const char* TextFieldOfControl(int control) {
+  for (const TextSetting& setting : kTextSettings) {
+    if (setting.control == control) return setting.field;
+  }
+  return nullptr;
+}
+
 void SaveSettings(HWND window) {
   ReadControls(window);
   HKEY key = nullptr;

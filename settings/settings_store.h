@@ -12,3 +12,6 @@ void LoadSettings(HWND window);
 // Controls of window -> presence record -> registry, creating the key when
 // it is missing.
 void SaveSettings(HWND window);
+// The presence field that a text control of the template mirrors, or nullptr
+// for any other control.
+const char* TextFieldOfControl(int control);

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/gdi_internal.h"
@@ -76,6 +77,19 @@ DeviceContext* FindDc(HDC dc) {
   auto it = T().dcs.find(reinterpret_cast<std::uintptr_t>(dc));
   return it == T().dcs.end() ? nullptr : &it->second;
 }
+
+// Sets one field of a context and returns what it held, or failed when dc
+// is no context.
+template <typename Value>
+Value Exchange(HDC dc, Value DeviceContext::*field, Value value, Value failed) {
+  Lock lock(T().mutex);
+  DeviceContext* d = FindDc(dc);
+  if (!d) return failed;
+  return std::exchange(d->*field, value);
+}
+
+// What the colour setters return for a bad context.
+constexpr COLORREF kInvalidColor = 0xFFFFFFFFu;
 
 // A copy of the context, so the driver is called without gdi's lock.
 bool Snapshot(HDC dc, DeviceContext* out) {
@@ -270,30 +284,16 @@ BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size) {
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
-  std::lock_guard<std::mutex> lock(T().mutex);
-  DeviceContext* d = FindDc(dc);
-  if (!d) return 0xFFFFFFFFu;
-  COLORREF previous = d->text;
-  d->text = color;
-  return previous;
+  return Exchange(dc, &DeviceContext::text, color, kInvalidColor);
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
-  std::lock_guard<std::mutex> lock(T().mutex);
-  DeviceContext* d = FindDc(dc);
-  if (!d) return 0xFFFFFFFFu;
-  COLORREF previous = d->background;
-  d->background = color;
-  return previous;
+  return Exchange(dc, &DeviceContext::background, color, kInvalidColor);
 }
 
 int SetBkMode(HDC dc, int mode) {
-  std::lock_guard<std::mutex> lock(T().mutex);
-  DeviceContext* d = FindDc(dc);
-  if (!d || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-  int previous = d->backgroundMode;
-  d->backgroundMode = mode;
-  return previous;
+  if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+  return Exchange(dc, &DeviceContext::backgroundMode, mode, 0);
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {

@@ -9,7 +9,7 @@
 
 #include <cctype>
 #include <fstream>
-#include <iterator>
+
 #include "platform/internal/text.h"
 
 namespace vt::platform {

@@ -15,12 +15,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/internal/platform.h"
 #include "platform/kernel/kernel_internal.h"
 
 namespace vt::platform {
+namespace {
 
+// A name folded for comparison without regard to case, as the target file
+// system compares: ASCII and the letters of Windows-1252, in UTF-8.
 std::string FoldUtf8(std::string_view name) {
   std::string out(name);
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -44,6 +48,8 @@ std::string FoldUtf8(std::string_view name) {
   }
   return out;
 }
+
+}  // namespace
 
 std::optional<std::string> FindFileNoCase(const std::string& folder,
                                           const std::string& name) {

@@ -2,13 +2,8 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace vt::platform {
-
-// A name folded for comparison without regard to case, as the target file
-// system compares: ASCII and the letters of Windows-1252, in UTF-8.
-std::string FoldUtf8(std::string_view name);
 
 enum class PathState { Found, NotFound, FolderMissing };
 struct ResolvedPath {

@@ -19,6 +19,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/internal/platform.h"
@@ -104,32 +105,34 @@ struct Options {
   bool force = false;
 };
 
-std::optional<Options> ParseArguments(const std::vector<std::string>& args,
-                                      std::string& error) {
-  if (args.size() < 2) {
-    error = "Invalid syntax.";
-    return std::nullopt;
-  }
+// A switch as /name or -name, in any case.
+bool IsSwitch(std::string_view arg, std::string_view name) {
+  return !arg.empty() && (arg[0] == '/' || arg[0] == '-') &&
+         EqualNoCase(arg.substr(1), name);
+}
+
+// nullopt when the arguments are not a command of the form above.
+std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
+  if (args.size() < 2) return std::nullopt;
   Options options;
   options.operation = args[0];
   options.key = args[1];
   for (std::size_t i = 2; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasNext = i + 1 < args.size();
-    if ((EqualNoCase(arg, "/v") || EqualNoCase(arg, "-v")) && hasNext) {
+    if (IsSwitch(arg, "v") && hasNext) {
       options.value = args[++i];
-    } else if (EqualNoCase(arg, "/ve") || EqualNoCase(arg, "-ve")) {
+    } else if (IsSwitch(arg, "ve")) {
       options.value = "";
-    } else if (EqualNoCase(arg, "/va") || EqualNoCase(arg, "-va")) {
+    } else if (IsSwitch(arg, "va")) {
       options.allValues = true;
-    } else if ((EqualNoCase(arg, "/t") || EqualNoCase(arg, "-t")) && hasNext) {
+    } else if (IsSwitch(arg, "t") && hasNext) {
       options.type = args[++i];
-    } else if ((EqualNoCase(arg, "/d") || EqualNoCase(arg, "-d")) && hasNext) {
+    } else if (IsSwitch(arg, "d") && hasNext) {
       options.data = args[++i];
-    } else if (EqualNoCase(arg, "/f") || EqualNoCase(arg, "-f")) {
+    } else if (IsSwitch(arg, "f")) {
       options.force = true;
     } else {
-      error = "Invalid syntax.";
       return std::nullopt;
     }
   }
@@ -389,8 +392,7 @@ int Usage() {
 int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8ToAnsi(argv[i]));
-  std::string error;
-  const auto options = ParseArguments(args, error);
+  const auto options = ParseArguments(args);
   if (!options) return Usage();
   const auto name = ParseKey(options->key);
   if (!name) return Fail("Invalid key name.");

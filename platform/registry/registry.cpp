@@ -218,8 +218,7 @@ class Registry {
   sqlite3* Connect(const std::string& root, LONG& error);
   static LONG Prepare(sqlite3* db);
   static sqlite3_int64 HiveRow(sqlite3* db, const char* name);
-  static std::optional<std::pair<sqlite3_int64, std::string>> KeyRow(
-      sqlite3* db, sqlite3_int64 id);
+  static std::optional<std::string> KeyPath(sqlite3* db, sqlite3_int64 id);
   static std::optional<sqlite3_int64> ChildRow(sqlite3* db,
                                                sqlite3_int64 parent,
                                                const std::string& name);
@@ -227,7 +226,6 @@ class Registry {
                                               const std::string& name);
   HKEY AddHandle(KeyRef key);
 
-  std::mutex mutex_;
   std::string connectedRoot_;
   dev_t connectedDevice_ = 0;
   ino_t connectedInode_ = 0;
@@ -293,8 +291,7 @@ LONG Registry::Prepare(sqlite3* db) {
   for (const auto& hive : kHives) {
     // Hives have no parent; NULL parents are distinct in a UNIQUE index, so
     // the name alone is checked here.
-    Statement find(db, "SELECT id FROM keys WHERE parent IS NULL AND name = ?");
-    if (find.Bind(1, std::string(hive.name)).Step() == SQLITE_ROW) continue;
+    if (HiveRow(db, hive.name) != 0) continue;
     Statement add(db,
                   "INSERT INTO keys(parent, name, folded, path) "
                   "VALUES(NULL, ?1, ?1, ?1)");
@@ -357,11 +354,10 @@ sqlite3_int64 Registry::HiveRow(sqlite3* db, const char* name) {
                                                               : 0;
 }
 
-std::optional<std::pair<sqlite3_int64, std::string>> Registry::KeyRow(
-    sqlite3* db, sqlite3_int64 id) {
-  Statement find(db, "SELECT id, path FROM keys WHERE id = ?");
+std::optional<std::string> Registry::KeyPath(sqlite3* db, sqlite3_int64 id) {
+  Statement find(db, "SELECT path FROM keys WHERE id = ?");
   if (find.Bind(1, id).Step() != SQLITE_ROW) return std::nullopt;
-  return std::make_pair(find.Integer(0), find.Text(1));
+  return find.Text(0);
 }
 
 std::optional<sqlite3_int64> Registry::ChildRow(sqlite3* db,
@@ -410,7 +406,7 @@ Registry::Target Registry::Resolve(HKEY key) {
   // A handle keeps to the store it was opened in, even after the system
   // root has moved.
   target.db = Connect(target.key.root, target.error);
-  if (target.db != nullptr && !KeyRow(target.db, target.key.id)) {
+  if (target.db != nullptr && !KeyPath(target.db, target.key.id)) {
     target.error = ERROR_KEY_DELETED;
   }
   return target;
@@ -432,10 +428,10 @@ LONG Registry::CreateKey(HKEY base, LPCSTR subKey, PHKEY result,
   if (transaction.result() != SQLITE_OK) {
     return ErrorFor(transaction.result(), ERROR_CANTWRITE);
   }
-  const auto parentRow = KeyRow(target.db, target.key.id);
-  if (!parentRow) return ERROR_KEY_DELETED;
-  sqlite3_int64 id = parentRow->first;
-  std::string path = parentRow->second;
+  const auto parentPath = KeyPath(target.db, target.key.id);
+  if (!parentPath) return ERROR_KEY_DELETED;
+  sqlite3_int64 id = target.key.id;
+  std::string path = *parentPath;
   bool created = false;
   for (const auto& part : SplitPath(subKey == nullptr ? "" : subKey)) {
     const std::string utf8 = vt::platform::AnsiToUtf8(part);
@@ -443,7 +439,7 @@ LONG Registry::CreateKey(HKEY base, LPCSTR subKey, PHKEY result,
     if (const auto child = ChildRow(target.db, id, part)) {
       id = *child;
       // The key's own spelling is kept: the stored path follows it.
-      path = KeyRow(target.db, id)->second;
+      path = *KeyPath(target.db, id);
       continue;
     }
     Statement add(target.db,
@@ -504,7 +500,7 @@ LONG Registry::SetValue(HKEY key, LPCSTR name, DWORD type, const BYTE* data,
   if (transaction.result() != SQLITE_OK) {
     return ErrorFor(transaction.result(), ERROR_CANTWRITE);
   }
-  if (!KeyRow(target.db, target.key.id)) return ERROR_KEY_DELETED;
+  if (!KeyPath(target.db, target.key.id)) return ERROR_KEY_DELETED;
   // An existing value keeps its place and the spelling of its name.
   Statement upsert(target.db,
                    "INSERT INTO vals(key, name, folded, type, data) "

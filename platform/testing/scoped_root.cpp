@@ -1,9 +1,7 @@
 // A system root of the test's own: a fresh folder that VELLUMTIDE_ROOT
 // names while the object lives. Roots nest: each restores exactly what it
 // found, so a test may make one inside the one the test main gave it.
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

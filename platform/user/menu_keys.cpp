@@ -256,7 +256,7 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner,
     Lock lock(S().mutex);
     Menu* m = FindMenu(menu);
     if (!m) return FALSE;
-    request.foregroundAtOpen = Find(S().foreground) ? S().foreground : nullptr;
+    request.foregroundAtOpen = IfAlive(S().foreground);
     for (auto& item : m->items) {
       vt::platform::PopupItem p;
       p.id = item.submenu ? 0 : item.id;

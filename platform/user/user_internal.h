@@ -199,6 +199,9 @@ using Lock = std::unique_lock<std::mutex>;
 // --- records (lock held) -----------------------------------------------------
 std::shared_ptr<Window> Find(HWND window);     // live, local windows only
 std::shared_ptr<Window> FindAny(HWND window);  // remote ones too
+// A remembered handle (focus, active, capture, foreground) may outlive its
+// window; readers see such a handle as none.
+inline HWND IfAlive(HWND window) { return Find(window) ? window : nullptr; }
 std::shared_ptr<Queue> QueueOf(DWORD threadId);
 // The calling thread's queue, created on first use. Needs no lock.
 std::shared_ptr<Queue> MyQueue();

@@ -737,7 +737,7 @@ BOOL SetForegroundWindow(HWND window) {
 
 HWND GetForegroundWindow() {
   Lock lock(S().mutex);
-  return Find(S().foreground) ? S().foreground : nullptr;
+  return IfAlive(S().foreground);
 }
 
 HWND SetActiveWindow(HWND window) {
@@ -746,7 +746,7 @@ HWND SetActiveWindow(HWND window) {
   HWND top = nullptr;
   {
     Lock lock(S().mutex);
-    previous = Find(me->active) ? me->active : nullptr;
+    previous = IfAlive(me->active);
     if (window) {
       auto w = Checked(window);
       if (!w || w->queue != me) return nullptr;
@@ -760,7 +760,7 @@ HWND SetActiveWindow(HWND window) {
 HWND GetActiveWindow() {
   auto me = MyQueue();
   Lock lock(S().mutex);
-  return Find(me->active) ? me->active : nullptr;
+  return IfAlive(me->active);
 }
 
 HWND SetFocus(HWND window) {
@@ -770,7 +770,7 @@ HWND SetFocus(HWND window) {
   bool activate = false;
   {
     Lock lock(S().mutex);
-    previous = Find(me->focus) ? me->focus : nullptr;
+    previous = IfAlive(me->focus);
     if (window) {
       auto w = Checked(window);
       // Focus belongs to a thread: another thread's window cannot take it
@@ -785,7 +785,7 @@ HWND SetFocus(HWND window) {
   {
     Lock lock(S().mutex);
     if (window && !Find(window)) return nullptr;
-    previous = Find(me->focus) ? me->focus : nullptr;
+    previous = IfAlive(me->focus);
     if (window == previous) return previous;
     me->focus = window;
     if (window) {
@@ -811,7 +811,7 @@ HWND SetFocus(HWND window) {
 HWND GetFocus() {
   auto me = MyQueue();
   Lock lock(S().mutex);
-  return Find(me->focus) ? me->focus : nullptr;
+  return IfAlive(me->focus);
 }
 
 HWND SetCapture(HWND window) {
@@ -832,7 +832,7 @@ BOOL ReleaseCapture() {
 HWND GetCapture() {
   auto me = MyQueue();
   Lock lock(S().mutex);
-  return Find(me->capture) ? me->capture : nullptr;
+  return IfAlive(me->capture);
 }
 
 // --- text -------------------------------------------------------------------
@@ -971,8 +971,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
   return w->threadId;
 }
 
-// --- geometry
-// -----------------------------------------------------------------
+// --- geometry ---------------------------------------------------------------
 
 BOOL GetClientRect(HWND window, LPRECT rect) {
   if (!rect) return FALSE;

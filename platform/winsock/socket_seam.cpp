@@ -1,5 +1,5 @@
 // Armed failures are kept by function name; the common unarmed case is one
-// relaxed atomic load so the seam costs nothing in production.
+// acquire atomic load so the seam costs nothing in production.
 #include "platform/winsock/socket_seam.h"
 
 #include <atomic>

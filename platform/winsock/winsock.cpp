@@ -445,6 +445,23 @@ int FinishInterruptedConnect(int fd) {
   return 0;
 }
 
+// getsockname and getpeername: the one address the OS call names.
+int AddressOf(const char* function, int (*call)(int, ::sockaddr*, socklen_t*),
+              winsock::SOCKET s, winsock::sockaddr* address, int* length) {
+  if (!Enter(function)) return winsock::kSocketError;
+  const auto fd = Lookup(s);
+  if (!fd || !RoomForAddress(address, length)) return winsock::kSocketError;
+  ::sockaddr_in native{};
+  socklen_t nativeLength = sizeof native;
+  if (OsCall(function, [&] {
+        return call(*fd, reinterpret_cast<::sockaddr*>(&native), &nativeLength);
+      }) != 0) {
+    return FailFromErrno();
+  }
+  FromNative(native, address, length);
+  return 0;
+}
+
 }  // namespace
 }  // namespace vt::platform::winsock_detail
 
@@ -752,35 +769,11 @@ int getsockopt(SOCKET s, int level, int option, char* value, int* length) {
 }
 
 int getsockname(SOCKET s, sockaddr* address, int* length) {
-  if (!Enter("getsockname")) return kSocketError;
-  const auto fd = Lookup(s);
-  if (!fd || !RoomForAddress(address, length)) return kSocketError;
-  ::sockaddr_in native{};
-  socklen_t nativeLength = sizeof native;
-  if (OsCall("getsockname", [&] {
-        return ::getsockname(*fd, reinterpret_cast<::sockaddr*>(&native),
-                             &nativeLength);
-      }) != 0) {
-    return FailFromErrno();
-  }
-  FromNative(native, address, length);
-  return 0;
+  return AddressOf("getsockname", ::getsockname, s, address, length);
 }
 
 int getpeername(SOCKET s, sockaddr* address, int* length) {
-  if (!Enter("getpeername")) return kSocketError;
-  const auto fd = Lookup(s);
-  if (!fd || !RoomForAddress(address, length)) return kSocketError;
-  ::sockaddr_in native{};
-  socklen_t nativeLength = sizeof native;
-  if (OsCall("getpeername", [&] {
-        return ::getpeername(*fd, reinterpret_cast<::sockaddr*>(&native),
-                             &nativeLength);
-      }) != 0) {
-    return FailFromErrno();
-  }
-  FromNative(native, address, length);
-  return 0;
+  return AddressOf("getpeername", ::getpeername, s, address, length);
 }
 
 }  // namespace winsock

@@ -11,9 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -57,10 +55,12 @@ std::vector<std::string> BuildEnvironment(const ChildOptions& options) {
 
 }  // namespace
 
-Child::Child(const ChildOptions& options) {
-  std::string folder = MakeTempPath("vt-child-");
-  outPath_ = folder + "/stdout";
-  errPath_ = folder + "/stderr";
+Child::Child(const ChildOptions& options) : folder_(MakeTempPath("vt-child-")) {
+  // Without a folder for its output there is nothing to start: the paths
+  // below would name files at the file system's root.
+  if (folder_.empty()) return;
+  outPath_ = folder_ + "/stdout";
+  errPath_ = folder_ + "/stderr";
   std::vector<std::string> environment = BuildEnvironment(options);
   std::vector<char*> argv;
   for (const auto& arg : options.argv)
@@ -95,10 +95,9 @@ Child::~Child() {
     int status = 0;
     waitpid(pid_, &status, 0);
   }
-  if (!outPath_.empty()) {
+  if (!folder_.empty()) {
     std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(outPath_).parent_path(),
-                                ignored);
+    std::filesystem::remove_all(folder_, ignored);
   }
 }
 
@@ -152,41 +151,6 @@ bool WaitUntil(const std::function<bool()>& done,
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
-}
-
-int FreeTcpPort() {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = 0;
-  bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-  close(s);
-  return ntohs(address.sin_port);
-}
-
-int HoldTcpPort(int port) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  // A connection of an earlier test may still linger on the port; that does
-  // not stop a listener, so it must not stop this one.
-  int on = 1;
-  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(s, 1) != 0) {
-    close(s);
-    return -1;
-  }
-  return s;
-}
-
-void CloseSocket(int socket) {
-  if (socket >= 0) close(socket);
 }
 
 bool FingerLocal(int port, const std::string& request, std::string* reply,

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "tcp_ports.h"
+
 namespace vt::proctest {
 
 struct ChildOptions {
@@ -50,6 +52,7 @@ class Child {
   pid_t pid_ = -1;
   bool reaped_ = false;
   ChildExit exit_;
+  std::string folder_;  // holds the two files below; empty if not made
   std::string outPath_;
   std::string errPath_;
 };
@@ -63,11 +66,6 @@ ChildExit RunToEnd(
 bool WaitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout);
 
-// A TCP port that was free a moment ago on every local address.
-int FreeTcpPort();
-// Holds a port: a socket bound to it on all addresses and listening.
-int HoldTcpPort(int port);
-void CloseSocket(int socket);
 // Connects to 127.0.0.1:port, sends request, and reads the reply until the
 // peer closes (bounded). False when no connection could be made.
 bool FingerLocal(int port, const std::string& request, std::string* reply,

@@ -43,8 +43,7 @@ reg add "$key" /v "Plan File" /t REG_SZ /d "$work/plan.txt" /f
 server_pid=$!
 # shellcheck source=../lib/port79.sh
 . "$(dirname "$0")/../lib/port79.sh"
-wait_for_port_79 "$server_pid"
-if ! ss -ltnH 'sport = :79' | grep -q .; then
+if ! wait_for_port_79 "$server_pid"; then
   echo "the server does not listen on port 79"
   cat "$work/server.out" "$work/server.err"
   exit 1
