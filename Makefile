@@ -12,7 +12,7 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run format clean $(addprefix test-,$(PRESETS))
+.PHONY: deps build test run format clean
 
 deps:
 	@missing=$$(for p in $(DEPS); do \
