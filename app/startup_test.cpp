@@ -15,6 +15,8 @@ using wholeprogram::WholeProgram;
 
 TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
   // The test's own folders hold no Velto.dll.
+  HMENU menu = nullptr;
+  vt::testing::WhenIdle([&] { menu = appMenu; });
   EXPECT_EQ(Run(), 0);
   auto boxes = vt::testing::MessageBoxes();
   ASSERT_EQ(boxes.size(), 2u);
@@ -29,6 +31,9 @@ TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
     EXPECT_EQ(box.type, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
   }
   ExpectIconAddedThenRemoved();
+  // Menu 105 itself is destroyed, not only forgotten.
+  ASSERT_NE(menu, nullptr);
+  EXPECT_FALSE(IsMenu(menu));
   EXPECT_EQ(appMenu, nullptr);
   // The listener never started: the finger port is still free.
   int held = HoldTcpPort(port_);
@@ -40,8 +45,13 @@ TEST_F(WholeProgram, FingerPortTakenShowsError04AndShutsDown) {
   RunBesideTheHookLibrary();
   int held = HoldTcpPort(port_);
   ASSERT_GE(held, 0);
+  HMENU menu = nullptr;
+  vt::testing::WhenIdle([&] { menu = appMenu; });
   EXPECT_EQ(Run(), 0);
   CloseSocket(held);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_FALSE(IsMenu(menu));
+  EXPECT_EQ(appMenu, nullptr);
   auto boxes = vt::testing::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Cannot bind server to socket");
