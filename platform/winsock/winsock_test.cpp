@@ -415,27 +415,27 @@ TEST_F(WinsockStream, ReceiveAndSendGoOnAfterInterruptions) {
 struct BlockedCall {
   const char* name;
   long syscallNumber;
-  std::function<int(SOCKET)> call;
+  // Blocks on s; port is that of a listener whose queue is full.
+  std::function<int(SOCKET s, USHORT port)> call;
 };
 
 TEST_F(WinsockStream, ClosingASocketReleasesAThreadBlockedOnIt) {
   const BlockedCall kCases[] = {
       {"accept", SYS_accept4,
-       [](SOCKET s) {
+       [](SOCKET s, USHORT) {
          return accept(s, nullptr, nullptr) == INVALID_SOCKET ? SOCKET_ERROR
                                                               : 0;
        }},
       {"recv", SYS_recvfrom,
-       [](SOCKET s) {
+       [](SOCKET s, USHORT) {
          char buffer[8];
          return recv(s, buffer, sizeof buffer, 0);
        }},
-      {"connect", SYS_connect, [](SOCKET s) {
+      {"connect", SYS_connect, [](SOCKET s, USHORT port) {
          // The listener's queue is full and it never accepts, so Linux drops
          // the handshake and connect waits for an answer that never comes.
-         const sockaddr_in address =
-             LoopbackAddress(static_cast<USHORT>(s >> 16));
-         return connect(s & 0xffff, AsAddress(address), sizeof address);
+         const sockaddr_in address = LoopbackAddress(port);
+         return connect(s, AsAddress(address), sizeof address);
        }}};
   Socket full = Listener(0);
   ASSERT_TRUE(full.valid());
@@ -459,28 +459,23 @@ TEST_F(WinsockStream, ClosingASocketReleasesAThreadBlockedOnIt) {
     Socket client;
     Socket server;
     SOCKET target;
-    SOCKET argument;
     if (std::string(c.name) == "accept") {
       target = listener.get();
-      argument = target;
     } else if (std::string(c.name) == "recv") {
       client = Connect(LocalPort(listener.get()));
       server = Accept(listener);
       ASSERT_TRUE(server.valid());
       SetMilliseconds(server, SO_RCVTIMEO, 12000);
       target = server.get();
-      argument = target;
     } else {
       client = Socket(socket(AF_INET, SOCK_STREAM, 0));
       SetMilliseconds(client, SO_SNDTIMEO, 12000);
       target = client.get();
-      ASSERT_LT(target, 0xffffu);
-      argument = target | (static_cast<SOCKET>(fullPort) << 16);
     }
     std::atomic<pid_t> tid{0};
     auto waiting = std::async(std::launch::async, [&] {
       tid = static_cast<pid_t>(::syscall(SYS_gettid));
-      const int result = c.call(argument);
+      const int result = c.call(target, fullPort);
       return std::make_pair(result, WSAGetLastError());
     });
     for (int i = 0; i < 1000 && tid == 0; ++i) ::usleep(1000);
