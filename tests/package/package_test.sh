@@ -130,6 +130,7 @@ expected="$expected
 -rw-r--r-- root/root ./usr/share/icons/hicolor/32x32/apps/vellumtide.png
 -rw-r--r-- root/root ./usr/share/icons/hicolor/48x48/apps/vellumtide.png
 -rw-r--r-- root/root ./usr/share/man/man1/vellumtide-reg.1.gz
+-rw-r--r-- root/root ./usr/share/lintian/overrides/vellumtide
 -rw-r--r-- root/root ./usr/share/man/man1/vellumtide.1.gz"
 listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $3 = $4 = $5 = ""; print }' |
   tr -s ' ' | LC_ALL=C sort -k3)
