@@ -52,8 +52,11 @@ if [ "${1:-}" != --inside ]; then
   else
     out=${1:?usage: capability_test.sh OUT_DIR}
     mkdir "$work/out" && chmod 755 "$work/out" || exit 1
-    for name in Velto.exe Velto.dll Velto.hlp reg; do
-      cp "$out/$name" "$work/out/" || exit 1
+    # The program's files, and any shared library the folder holds beside
+    # them (the benchmarks are left behind: they are large and not run).
+    for file in "$out"/Velto.exe "$out"/Velto.dll "$out"/Velto.hlp "$out"/reg "$out"/*.so; do
+      [ -e "$file" ] || continue
+      cp "$file" "$work/out/" || exit 1
     done
     set -- "$work" "$work/out/Velto.exe" "$work/out/Velto.exe" \
       "setcap cap_net_bind_service=+ep $work/out/Velto.exe"
