@@ -237,4 +237,31 @@ case $? in
   *) fail "the installed daemon does not serve port 79 as nobody after the post-install" ;;
 esac
 
+# Uninstall.exe run by a person on the package's folder: it removes their
+# settings, cannot delete the files the package owns, and says so for each.
+if [ "$(id -u)" = 0 ] && getent passwd nobody >/dev/null; then
+  settings=$work/uninstall-settings
+  mkdir "$settings" && chown nobody "$settings"
+  # as_nobody COMMAND...: runs COMMAND as nobody in the package's folder.
+  as_nobody() {
+    (cd "$root/usr/lib/vellumtide" &&
+      timeout 20 setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups \
+        env -i PATH=/usr/bin:/bin VELLUMTIDE_DRIVER=null VELLUMTIDE_ROOT="$settings" "$@")
+  }
+  key='HKCU\Software\Tollerbay\Vellumtide'
+  as_nobody ./reg add "$key" /v "Real Name" /t REG_SZ /d "Leaving" /f >/dev/null ||
+    fail "reg add as nobody failed"
+  said=$(as_nobody env VELLUMTIDE_ANSWERS=yes ./Uninstall.exe 2>&1)
+  status=$?
+  [ "$status" = 0 ] || fail "Uninstall.exe ended with $status"
+  for name in Velto.exe Velto.hlp Velto.dll; do
+    [ -e "$root/usr/lib/vellumtide/$name" ] || fail "Uninstall.exe deleted the package's $name"
+    printf '%s\n' "$said" | grep -qx "Velto Un-Install Error: Unable to delete $name" ||
+      fail "Uninstall.exe did not say it cannot delete $name: $said"
+  done
+  printf '%s\n' "$said" | grep -q "has not been un-installed properly" ||
+    fail "Uninstall.exe did not say it was not un-installed properly: $said"
+  as_nobody ./reg query "$key" >/dev/null 2>&1 && fail "Uninstall.exe left the settings"
+fi
+
 [ "$failures" = 0 ]
