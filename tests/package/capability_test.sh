@@ -11,7 +11,7 @@
 # others) with its maintainer scripts in CONTROL_DIR, grants it by running
 # the post-install, and starts the daemon through the launcher.
 #
-# The daemon runs as nobody, in a network namespace of its own made by root,
+# The daemon runs as nobody, in network and process namespaces made by root,
 # on the real port 79, and Debian's finger asks it. Before the capability is
 # granted the same daemon must fail to bind, or the namespace would be
 # proving nothing. Exit 0 when all holds, 1 when not, 77 when this machine
@@ -29,7 +29,10 @@ if [ "${1:-}" != --inside ]; then
   for tool in setcap getcap setpriv unshare finger ip ss; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
   done
-  unshare -n true 2>/dev/null || skip "this machine gives no network namespace"
+  # A process namespace as well, so that whatever the test starts ends with
+  # it, whatever happens.
+  unshare -n --pid --fork --mount-proc true 2>/dev/null ||
+    skip "this machine gives no network and process namespaces"
   getent passwd nobody >/dev/null || skip "there is no user nobody"
   # File capabilities count only where set-user-ID programs may run.
   base=
@@ -66,7 +69,7 @@ if [ "${1:-}" != --inside ]; then
     set -- "$work" "$work/out/Velto.exe" "$work/out/Velto.exe" \
       "setcap cap_net_bind_service=+ep $work/out/Velto.exe"
   fi
-  timeout 100 unshare -n bash "$0" --inside "$@"
+  timeout 100 unshare -n --pid --fork --mount-proc bash "$0" --inside "$@"
   exit $?
 fi
 

@@ -232,8 +232,10 @@ printf '%s\n' "$lint"
 
 # The programs from the scratch root, fingered with Debian's finger.
 mkdir "$work/settings"
-if unshare -rn true 2>/dev/null; then
-  timeout 100 unshare -rn bash "$0" "$build" "$source" --inside "$root" "$work/settings" ||
+# Their own process namespace ends whatever they leave running.
+if unshare -rn --pid --fork --mount-proc true 2>/dev/null; then
+  timeout 100 unshare -rn --pid --fork --mount-proc \
+    bash "$0" "$build" "$source" --inside "$root" "$work/settings" ||
     fail "the installed programs do not work"
 else
   echo "skipped: no unprivileged network namespace for the installed programs"
