@@ -49,7 +49,8 @@ if [ "${1:-}" != --inside ]; then
   mkdir "$work/root" && chown nobody "$work/root" || exit 1
   # Whether this file system keeps file capabilities at all, so that a grant
   # that leaves none below is the grant's fault.
-  cp /bin/true "$work/probe" && setcap cap_net_bind_service=+ep "$work/probe" 2>/dev/null ||
+  cp /bin/true "$work/probe" || exit 1
+  setcap cap_net_bind_service=+ep "$work/probe" 2>/dev/null ||
     skip "$base keeps no file capabilities"
   rm -f "$work/probe"
   if [ "${1:-}" = --installed ]; then
@@ -149,7 +150,11 @@ fi
 
 kill -TERM "$pid"
 if end_within 20; then
-  [ "$status" = 0 ] && echo "ok:   SIGTERM ends it with 0" || fail "SIGTERM ended it with $status"
+  if [ "$status" = 0 ]; then
+    echo "ok:   SIGTERM ends it with 0"
+  else
+    fail "SIGTERM ended it with $status"
+  fi
 else
   fail "the daemon did not end within 20 s of SIGTERM"
 fi

@@ -50,6 +50,8 @@ if [ "${3:-}" = --inside ]; then
 
   # A second copy, started as the menu starts it, says so and ends.
   exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/vellumtide.desktop")
+  # The Exec line is split into words as a desktop would split it.
+  # shellcheck disable=SC2086
   second=$(timeout 20 $exec_line 2>&1 < /dev/null)
   status=$?
   [ "$status" = 0 ] || fail "the second copy ended with $status"
@@ -192,6 +194,7 @@ for heading in NAME SYNOPSIS DESCRIPTION FILES ENVIRONMENT SIGNALS "EXIT STATUS"
   printf '%s\n' "$text" | grep -qx "$heading" || fail "vellumtide(1) has no $heading section"
 done
 words=$(printf '%s\n' "$text" | tr -s ' \n' '  ')
+# shellcheck disable=SC2088 # the page shows a tilde, not a home
 for phrase in "port 79" "cap_net_bind_service" "~/.config/vellumtide" VELLUMTIDE_ROOT \
   VELLUMTIDE_DRIVER SIGTERM "vellumtide.service" "apt purge" Uninstall.exe; do
   printf '%s\n' "$words" | grep -qF -- "$phrase" || fail "vellumtide(1) never mentions $phrase"
@@ -209,7 +212,9 @@ if command -v systemd-analyze >/dev/null; then
   sed "s|^ExecStart=|ExecStart=$root|" "$unit" > "$work/unit/vellumtide.service"
   verdict=$(MANPATH=$root/usr/share/man systemd-analyze verify "$work/unit/vellumtide.service" 2>&1)
   status=$?
-  [ "$status" = 0 ] && [ -z "$verdict" ] || fail "systemd-analyze verify says ($status): $verdict"
+  if [ "$status" != 0 ] || [ -n "$verdict" ]; then
+    fail "systemd-analyze verify says ($status): $verdict"
+  fi
 fi
 
 # The maintainer scripts: the post-install grants the capability, the
@@ -217,6 +222,7 @@ fi
 grep -q "setcap cap_net_bind_service=+ep" "$control/postinst" || fail "postinst grants no capability"
 grep -Eq "rm .*(HOME|~|/home)" "$control/postrm" && fail "postrm removes something in a home"
 purge=$(sh "$control/postrm" purge)
+# shellcheck disable=SC2088 # the message shows a tilde, not a home
 printf '%s\n' "$purge" | grep -qF "~/.config/vellumtide" || fail "purging does not say where the settings are"
 
 # The launcher's own answers.
