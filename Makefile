@@ -10,9 +10,11 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
         libxss-dev fonts-liberation finger fingerd socat iproute2 util-linux \
         mount procps
 
+DEPS += dpkg-dev lintian desktop-file-utils libcap2-bin man-db pngcheck   # make package and tests/package
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run format clean
+.PHONY: deps build test run package format clean
 
 deps:
 	@missing=$$(for p in $(DEPS); do \
@@ -48,6 +50,15 @@ test-%: deps
 
 run: build
 	@./tools/run-daemon build/$(RUN_PRESET)/out
+
+# The Debian package, build/package/vellumtide_VERSION_ARCH.deb, from the
+# optimised build, checked with lintian.
+package: deps
+	cmake --preset $(RUN_PRESET) >/dev/null
+	cmake --build --preset $(RUN_PRESET) --target vt_installed
+	@deb=$$(packaging/build-deb build/$(RUN_PRESET) build/package) && \
+	  echo "Built $$deb" && \
+	  lintian --fail-on error --info "$$deb"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

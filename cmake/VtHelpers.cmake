@@ -1,6 +1,6 @@
 # vt_add_module(NAME SOURCES ... [LIBS ...])
 #   One object library per module, with the alias vt::NAME. Platform modules
-#   are gathered into libvtplatform.so; program modules are linked into the
+#   are gathered into libvtplatform.a; program modules are linked into the
 #   programs and into their tests.
 function(vt_add_module name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})

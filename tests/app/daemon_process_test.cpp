@@ -105,7 +105,7 @@ TEST_F(DaemonProcess, WithoutTheHookLibraryBothMessagesComeAndItEnds) {
   // A folder with the program and the platform but no Velto.dll.
   vt::proctest::TempFolder folder;
   namespace fs = std::filesystem;
-  for (const char* name : {"Velto.exe", "libvtplatform.so", "Velto.hlp"}) {
+  for (const char* name : {"Velto.exe", "Velto.hlp"}) {
     fs::copy_file(vt::proctest::OutputFolder() + "/" + name,
                   folder.path() + "/" + name);
   }
