@@ -1,15 +1,11 @@
 // Fuzzes the finger reply over a real loopback connection. The first input
 // byte sets the away flags (bits 0 and 1) and picks the login name (bit 2:
-// a short one, or one of the full 31 characters); the rest is the request.
+// a short one, or one of the full 31 characters); the rest is the request,
+// sent at once and followed by the end of the peer's sending side.
 //
-// The reply is checked byte for byte against a model of the rules written
-// apart from the service's code: the request is what arrives in one read
-// of 512 bytes, up to its first zero byte; its first word, after a leading
-// "/W" or "/w" is blanked out of the request, names whom it asks for; no
-// word, the login name (only A to Z folded, the whole word compared) or a
-// request whose first byte is CR gets the full or away reply, anything else
-// the hidden line with the word's first 31 bytes. The sanitizers catch any
-// read or write past a buffer on the way.
+// The reply is checked byte for byte against the model of reply_model.h,
+// written apart from the service's code. The sanitizers catch any read or
+// write past a buffer on the way.
 #include <windows.h>
 #include <winsock.h>
 
@@ -21,18 +17,16 @@
 #include <string>
 
 #include "service/finger_reply.h"
+#include "service/fuzz/reply_model.h"
 #include "service/presence_state.h"
 
 namespace {
 
-constexpr char kHiddenTail[] = " hidden or not logged-in.\n";
 constexpr char kShortLogin[] = "Bob";
 // As long as the login field holds, so a longer word that starts with it is
 // the case where cutting before comparing would answer for the owner.
 constexpr char kLongLogin[] = "Abcdefghijklmnopqrstuvwxyz01234";
 static_assert(sizeof kLongLogin == 32);
-constexpr size_t kRequestBytes = 512;
-constexpr size_t kWordBytes = 31;
 
 SOCKET listening = INVALID_SOCKET;
 sockaddr_in listeningAddress;
@@ -110,45 +104,6 @@ std::string AwayReply(const std::string& login) {
   return login + " away and idle for 1 hours and 15 minutes\n\n";
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || (static_cast<unsigned char>(c) >= 9 &&
-                      static_cast<unsigned char>(c) <= 13);
-}
-
-// The first word of a text, empty when it holds none.
-std::string FirstWord(const std::string& text) {
-  size_t start = 0;
-  while (start < text.size() && IsBlank(text[start])) ++start;
-  size_t end = start;
-  while (end < text.size() && !IsBlank(text[end])) ++end;
-  return text.substr(start, end - start);
-}
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string ExpectedReply(std::string request, const std::string& login,
-                          bool away) {
-  if (request.size() > kRequestBytes) request.resize(kRequestBytes);
-  request = request.substr(0, request.find('\0'));
-  std::string word = FirstWord(request);
-  if (word.size() >= 2 && word[0] == '/' &&
-      (word[1] == 'W' || word[1] == 'w')) {
-    // The word may start after blanks; only the request's first two bytes
-    // are blanked, whatever they hold.
-    request.replace(0, 2, "  ");
-    word = FirstWord(request);
-  }
-  bool forUser = word.empty() || AsciiLower(word) == AsciiLower(login) ||
-                 request[0] == '\r';
-  if (!forUser) return word.substr(0, kWordBytes) + kHiddenTail;
-  return away ? AwayReply(login) : FullReply(login);
-}
-
 std::string Exchange(const char* request, size_t size) {
   SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
   if (connect(client, reinterpret_cast<const sockaddr*>(&listeningAddress),
@@ -187,7 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   SetLogin(login);
   std::string request(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string reply = Exchange(request.data(), request.size());
-  std::string expected = ExpectedReply(request, login, (data[0] & 3) != 0);
+  vt::replymodel::Expected model = vt::replymodel::Expect(request, login);
+  bool away = (data[0] & 3) != 0;
+  std::string expected = !model.forUser ? model.hiddenReply
+                         : away         ? AwayReply(login)
+                                        : FullReply(login);
   if (reply != expected) Fail("the reply breaks the rules", expected, reply);
   return 0;
 }
