@@ -10,9 +10,11 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
         libxss-dev fonts-liberation finger fingerd socat iproute2 util-linux \
         mount procps
 
+DEPS += strace libcap2-bin   # security tests: strace over the daemon, setcap
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run format clean $(addprefix test-,$(PRESETS))
+.PHONY: deps build test run format clean fuzz $(addprefix test-,$(PRESETS))
 
 deps:
 	@missing=$$(for p in $(DEPS); do \
@@ -54,3 +56,12 @@ format:
 
 clean:
 	rm -rf build
+
+# Every fuzzer of the sanitizer build for FUZZ_SECONDS each (make test runs
+# them for a few seconds). New inputs gather in each fuzzer's corpus folder
+# in the build tree; a crash input lands in build/asan/tests/fuzz-crashes/.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	VT_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset asan -L fuzz
