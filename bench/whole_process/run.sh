@@ -63,7 +63,13 @@ cpu_ticks() { awk '{ print $14 + $15 + $16 + $17 }' "/proc/$1/stat"; }
 # Time on a CPU of every thread of a process, in ns (user and system; the
 # clock-tick counts above are too coarse for a few hundred short requests).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ n += $1 } END { print n }'; }
-rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+# Resident, proportional and private (clean + dirty) sizes in kB: most of
+# the resident pages are shared libraries' code that other processes map
+# too.
+memory_kb() {
+  awk '/^Rss:/ { r = $2 } /^Pss:/ { p = $2 } /^Private_(Clean|Dirty):/ { v += $2 }
+       END { printf "%d / %d / %d", r, p, v }' "/proc/$1/smaps_rollup"
+}
 switches() {
   cat /proc/"$1"/task/*/status |
     awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n }'
@@ -115,7 +121,7 @@ declare -A cpu cpu_ns_of bytes median p99
 set_plan "$work/plan.txt"
 start_velto
 exchange "$velto" velto_plan
-rss_after_load=$(rss_kb "$velto")
+rss_after_load=$(memory_kb "$velto")
 stop "$velto"
 set_plan ""
 start_velto
@@ -128,7 +134,7 @@ exchange "$peer" peer_plan
 rm "$work/home/.plan"
 exchange "$peer" peer_noplan
 cp "$work/plan.txt" "$work/home/.plan"
-peer_rss=$(rss_kb "$peer")
+peer_rss=$(memory_kb "$peer")
 # One in.fingerd with its finger: the largest resident size among them.
 peer_child_rss=$(printf '%s\r\n' "$user" | /usr/bin/time -f %M /usr/sbin/in.fingerd 2>&1 >/dev/null | tail -1)
 sleep 2
@@ -154,7 +160,7 @@ median_of() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { printf "%
 # Idle: memory after start-up, and wake-ups.
 start_velto
 sleep 2
-rss_idle=$(rss_kb "$velto")
+rss_idle=$(memory_kb "$velto")
 before=$(switches "$velto")
 sleep "$idle_seconds"
 velto_wakeups=$(( ($(switches "$velto") - before) * 60 / idle_seconds ))
@@ -179,6 +185,7 @@ cat <<TABLE
 | latency to last byte, no plan, median / p99 (ms) | ${median[velto_noplan]} / ${p99[velto_noplan]} | ${median[peer_noplan]} / ${p99[peer_noplan]} |
 | reply size, 4 KB plan / no plan (bytes) | ${bytes[velto_plan]} / ${bytes[velto_noplan]} | ${bytes[peer_plan]} / ${bytes[peer_noplan]} |
 | start-up to listening, median of 5 (ms) | $(median_of "${velto_starts[@]}") | $(median_of "${peer_starts[@]}") (socat) |
-| resident memory idle / after the requests (kB) | $rss_idle / $rss_after_load | socat $peer_rss; in.fingerd with finger at most $peer_child_rss |
+| memory idle, resident / proportional / private (kB) | $rss_idle | socat $peer_rss |
+| memory after the requests, resident / proportional / private (kB) | $rss_after_load | one in.fingerd with its finger: at most $peer_child_rss resident |
 | wake-ups per minute idle ($threads threads) | $velto_wakeups | $peer_wakeups (socat) |
 TABLE
