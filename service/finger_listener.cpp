@@ -22,6 +22,11 @@ namespace {
 
 constexpr int kBacklog = 1;
 std::atomic<DWORD> pauseBeforeCloseMs{250};
+// The most lines the connection log keeps: what the list box of the target
+// system can hold. A peer that connects every few seconds for weeks would
+// otherwise grow it, and the process, without end.
+constexpr int kConnectionLogLimit = 32767;
+std::atomic<int> connectionLogLimit{kConnectionLogLimit};
 
 // The six errors that stop the service, by number.
 constexpr const char* kErrorTexts[] = {
@@ -52,6 +57,10 @@ enum ListenerError {
 };
 
 HWND connectionLog = nullptr;
+// Lines in the connection log, kept here so that the bound costs no extra
+// message per connection (only this thread changes the log); -1 until the
+// first entry asks the list box once.
+LRESULT connectionLogLines = -1;
 SOCKET listenSocket = INVALID_SOCKET;
 SOCKET connectionSocket = INVALID_SOCKET;
 sockaddr_in peerAddress;
@@ -116,8 +125,21 @@ void LogConnection() {
   std::snprintf(logEntry, sizeof logEntry, "%s (%s): %.2d:%.2d,%d/%d",
                 host->h_name, peerText, local.tm_hour, local.tm_min,
                 local.tm_mon + 1, local.tm_mday);
-  SendMessageA(connectionLog, LB_INSERTSTRING, 0,
-               reinterpret_cast<LPARAM>(logEntry));
+  if (connectionLogLines < 0) {
+    connectionLogLines = SendMessageA(connectionLog, LB_GETCOUNT, 0, 0);
+    if (connectionLogLines < 0) connectionLogLines = 0;
+  }
+  if (SendMessageA(connectionLog, LB_INSERTSTRING, 0,
+                   reinterpret_cast<LPARAM>(logEntry)) < 0) {
+    return;
+  }
+  // The newest line went in at the top; the oldest goes from the bottom.
+  ++connectionLogLines;
+  while (connectionLogLines > connectionLogLimit) {
+    --connectionLogLines;
+    SendMessageA(connectionLog, LB_DELETESTRING,
+                 static_cast<WPARAM>(connectionLogLines), 0);
+  }
 }
 
 // Returns only when accept fails.
@@ -142,6 +164,7 @@ void ServeConnections() {
 
 void RunFingerListener() {
   connectionLog = GetDlgItem(configWindow, IDC_CONNECTION_LOG);
+  connectionLogLines = -1;
   int error = StartListening();
   if (error == 0) {
     ServeConnections();
@@ -157,4 +180,8 @@ DWORD WINAPI FingerListenerThread(LPVOID) {
 
 void SetFingerListenerPause(DWORD milliseconds) {
   pauseBeforeCloseMs = milliseconds;
+}
+
+void SetConnectionLogLimit(int lines) {
+  connectionLogLimit = lines > 0 ? lines : kConnectionLogLimit;
 }

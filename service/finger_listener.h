@@ -17,3 +17,8 @@ DWORD WINAPI FingerListenerThread(LPVOID parameter);
 // The pause between a reply and closing its connection, 250 ms. Only tests
 // shorten it, so that many connections can be served in a short run.
 void SetFingerListenerPause(DWORD milliseconds);
+
+// The most lines the connection log keeps, 32,767, the newest first. Only
+// tests lower it, so that the bound can be seen at work without tens of
+// thousands of connections; 0 restores the usual bound.
+void SetConnectionLogLimit(int lines);

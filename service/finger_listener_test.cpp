@@ -216,11 +216,16 @@ class FingerListener : public ::testing::Test {
   HANDLE thread_ = nullptr;
 };
 
+// Both connections come from 127.0.0.1 within the same minute, so their
+// lines look alike; a line put in at the top between them shows which of
+// the two is the newer.
 TEST_F(FingerListener, AnswersAndLogsNewestFirst) {
   SendDlgItemMessageA(dialog_, IDC_CONNECTION_LOG, LB_ADDSTRING, 0,
                       reinterpret_cast<LPARAM>("older entry"));
   StartListener();
   EXPECT_EQ(FingerPumping("bob\r\n"), kBobFull);
+  SendDlgItemMessageA(dialog_, IDC_CONNECTION_LOG, LB_INSERTSTRING, 0,
+                      reinterpret_cast<LPARAM>("between"));
   EXPECT_EQ(FingerPumping("alice\r\n"), std::string("alice") + kHidden);
 
   ULONG loopback = htonl(INADDR_LOOPBACK);
@@ -236,10 +241,117 @@ TEST_F(FingerListener, AnswersAndLogsNewestFirst) {
       R"( \(127\.0\.0\.1\): [0-2][0-9]:[0-5][0-9],)" +
       std::to_string(local.tm_mon + 1) + "/" + std::to_string(local.tm_mday));
   std::vector<std::string> entries = LogEntries();
-  ASSERT_EQ(entries.size(), 3u);
+  ASSERT_EQ(entries.size(), 4u);
   EXPECT_TRUE(std::regex_match(entries[0], entry)) << entries[0];
-  EXPECT_TRUE(std::regex_match(entries[1], entry)) << entries[1];
-  EXPECT_EQ(entries[2], "older entry");
+  EXPECT_EQ(entries[1], "between");
+  EXPECT_TRUE(std::regex_match(entries[2], entry)) << entries[2];
+  EXPECT_EQ(entries[3], "older entry");
+}
+
+// The log keeps only its newest lines: past the bound, each new line at the
+// top pushes the oldest out at the bottom. The bound is lowered to 3 so a
+// handful of connections shows it.
+TEST_F(FingerListener, LogKeepsOnlyTheNewestLines) {
+  SetConnectionLogLimit(3);
+  SetFingerListenerPause(0);
+  // Top to bottom, newest first.
+  for (const char* line : {"old", "oldest"}) {
+    SendDlgItemMessageA(dialog_, IDC_CONNECTION_LOG, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(line));
+  }
+  StartListener();
+  auto isEntry = [](const std::string& line) {
+    return line.find(" (127.0.0.1): ") != std::string::npos;
+  };
+  // Columns: lines expected after the connection, the oldest line kept.
+  const struct {
+    size_t lines;
+    const char* bottom;
+  } kSteps[] = {{3, "oldest"}, {3, "old"}, {3, nullptr}, {3, nullptr}};
+  for (const auto& step : kSteps) {
+    EXPECT_EQ(FingerPumping("alice\r\n"), std::string("alice") + kHidden);
+    std::vector<std::string> entries = LogEntries();
+    ASSERT_EQ(entries.size(), step.lines);
+    EXPECT_TRUE(isEntry(entries[0])) << entries[0];
+    if (step.bottom != nullptr) {
+      EXPECT_EQ(entries.back(), step.bottom);
+    } else {
+      EXPECT_TRUE(isEntry(entries.back())) << entries.back();
+    }
+  }
+  SetConnectionLogLimit(0);
+}
+
+// The pause before a connection is closed holds the listener: a client that
+// connects right behind another is answered only after the first's reply
+// and the pause. Its first byte can come no sooner than 250 ms after the
+// first client sent its request, however fast or slow the machine.
+TEST_F(FingerListener, NextClientWaitsForThePauseAfterAReply) {
+  StartListener();
+  EXPECT_EQ(FingerPumping("bob\r\n"), kBobFull);  // the listener is up
+  DWORD firstSent = 0;
+  DWORD secondFirstByte = 0;
+  std::string firstReply;
+  std::string secondReply;
+  WhilePumping([&] {
+    SOCKET first = ConnectTo(port_);
+    SOCKET second = ConnectTo(port_);
+    ASSERT_NE(first, INVALID_SOCKET);
+    ASSERT_NE(second, INVALID_SOCKET);
+    SendAll(second, "alice\r\n");
+    firstSent = GetTickCount();
+    SendAll(first, "bob\r\n");
+    firstReply = ReadAll(first);
+    closesocket(first);
+    char byte;
+    if (recv(second, &byte, 1, 0) == 1) {
+      secondFirstByte = GetTickCount();
+      secondReply = std::string(1, byte) + ReadAll(second);
+    }
+    closesocket(second);
+  });
+  EXPECT_EQ(firstReply, kBobFull);
+  EXPECT_EQ(secondReply, std::string("alice") + kHidden);
+  EXPECT_GE(secondFirstByte - firstSent, 250u);
+}
+
+// With a backlog of 1, the system completes at most two connections (the
+// backlog and one more, on Linux) while the listener is busy with a third;
+// others wait unanswered. Two more than that are tried, each for a second.
+TEST_F(FingerListener, QueuesOnlyOneBacklogWhileBusy) {
+  SetFingerTimeLimits(10000, 20000);
+  SetFingerListenerPause(0);
+  StartListener();
+  EXPECT_EQ(FingerPumping("bob\r\n"), kBobFull);  // the listener is up
+  std::atomic<int> completed{0};
+  WhilePumping([&] {
+    // Holds the listener in its wait for a request.
+    SOCKET busy = ConnectTo(port_);
+    ASSERT_NE(busy, INVALID_SOCKET);
+    std::vector<SOCKET> queued(4, INVALID_SOCKET);
+    std::vector<std::thread> connecting;
+    for (SOCKET& s : queued) {
+      connecting.emplace_back([&] {
+        s = socket(AF_INET, SOCK_STREAM, 0);
+        DWORD connectWait = 1000;
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO,
+                   reinterpret_cast<const char*>(&connectWait),
+                   sizeof connectWait);
+        sockaddr_in address = finger_test::LoopbackAddress(port_);
+        if (connect(s, reinterpret_cast<const sockaddr*>(&address),
+                    sizeof address) == 0) {
+          ++completed;
+        }
+      });
+    }
+    for (std::thread& t : connecting) t.join();
+    for (SOCKET s : queued) closesocket(s);
+    SendAll(busy, "bob\r\n");
+    EXPECT_EQ(ReadAll(busy), kBobFull);
+    closesocket(busy);
+  });
+  EXPECT_GE(completed, 1);
+  EXPECT_LE(completed, 2);
 }
 
 TEST_F(FingerListener, PeerWithoutNameIsAnsweredButNotLogged) {
@@ -408,9 +520,10 @@ TEST_P(FingerListenerHostile, ServiceAnswersAfterwardsWithoutLeaks) {
   // The service closes its end of a connection just after the client has
   // read to the end; once that has happened, only the listening socket is
   // new, and that is the count no peer may raise.
-  vt::testing::PumpUntil(
+  ASSERT_TRUE(vt::testing::PumpUntil(
       [&] { return finger_test::OpenDescriptorCount() <= withoutListener + 1; },
-      2000);
+      5000))
+      << "the first connection left a descriptor open";
   int descriptors = finger_test::OpenDescriptorCount();
 
   std::vector<SOCKET> held;

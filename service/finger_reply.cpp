@@ -4,6 +4,11 @@
 // snapshot of the presence record. Every element of a reply goes out as its
 // own send; once a send fails or the connection's time is up, the rest of
 // the reply is dropped rather than sent to a peer that cannot take it.
+//
+// The reply path is kept lean: the connection's time bound is handed to the
+// socket once, not before every send, and every element but the last is
+// sent with MSG_MORE, so the kernel packs the pieces into few segments
+// while the bytes on the wire stay exactly the same.
 #include "service/finger_reply.h"
 
 #include <atomic>
@@ -21,6 +26,12 @@ constexpr int kPieceSize = 78;
 // is read and thrown away, but not for ever and not without limit.
 constexpr DWORD kDrainLimitMs = 2000;
 constexpr int kDrainLimitBytes = 64 * 1024;
+// How far the socket's own time-out may run past the connection's bound
+// before it is set again. A peer that reads promptly never makes a send
+// wait, so the time-out is set once per connection; a slow peer costs one
+// more setsockopt per this much waiting, and the connection ends at most
+// this much after its bound.
+constexpr DWORD kTimeoutSlackMs = 500;
 
 std::atomic<DWORD> requestLimitMs{10000};
 std::atomic<DWORD> connectionLimitMs{30000};
@@ -47,9 +58,17 @@ constexpr char kHiddenTail[] = " hidden or not logged-in.\n";
 struct FingerConnection {
   SOCKET socket;
   DWORD acceptedAt;
+  // What the socket's send and receive time-outs were last set to, 0 while
+  // they are not set yet.
+  DWORD sendTimeoutMs;
+  DWORD receiveTimeoutMs;
   // Set once a send has failed or the time is up: nothing more is sent.
   bool stopped;
 };
+
+// Whether the element is the last of the reply: the last goes out at once,
+// the others may wait in the kernel to share a segment with what follows.
+enum class Element { More, Last };
 
 // Milliseconds left of a limit that started at since; 0 when it has run out.
 DWORD TimeLeft(DWORD since, DWORD limit) {
@@ -66,6 +85,15 @@ void SetSocketTimeout(SOCKET socket, int option, DWORD milliseconds) {
              reinterpret_cast<const char*>(&milliseconds), sizeof milliseconds);
 }
 
+// Sets the socket's time-out to left only when the one it holds (*current)
+// could let a call wait more than the slack past the bound: a single call
+// then never outlasts the connection's time by more than that.
+void KeepTimeoutWithin(SOCKET socket, int option, DWORD* current, DWORD left) {
+  if (*current != 0 && *current <= left + kTimeoutSlackMs) return;
+  SetSocketTimeout(socket, option, left);
+  *current = left;
+}
+
 // Collects bytes until the line end arrives, the buffer is full, the peer
 // closes or fails, or the request's time is up. A peer whose bytes are
 // already waiting when the time runs out still has them read once, so a slow
@@ -80,7 +108,8 @@ void ReceiveRequest(FingerConnection* connection, char* request) {
       if (tried) break;
       left = 1;
     }
-    SetSocketTimeout(connection->socket, SO_RCVTIMEO, left);
+    KeepTimeoutWithin(connection->socket, SO_RCVTIMEO,
+                      &connection->receiveTimeoutMs, left);
     int received =
         recv(connection->socket, request + length, kRequestSize - length, 0);
     tried = true;
@@ -95,7 +124,8 @@ bool IsBlank(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 // The first word of the request, cut to what the word buffer holds; empty
 // when the request holds none. The request ends at its first zero byte.
-void ScanFirstWord(const char* request, char* word) {
+// Returns true when the word was longer than the buffer and had to be cut.
+bool ScanFirstWord(const char* request, char* word) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(request);
   while (*p != '\0' && IsBlank(*p)) ++p;
   int length = 0;
@@ -104,6 +134,7 @@ void ScanFirstWord(const char* request, char* word) {
     ++length;
   }
   word[length] = '\0';
+  return p[length] != '\0' && !IsBlank(p[length]);
 }
 
 char FoldAsciiLetter(char c) {
@@ -121,21 +152,25 @@ bool NamesUser(const char* word, const char* loginName) {
   }
 }
 
-void SendBytes(FingerConnection* connection, const char* text, int length) {
+void SendBytes(FingerConnection* connection, const char* text, int length,
+               Element element) {
   if (connection->stopped) return;
   DWORD left = TimeLeft(connection->acceptedAt, connectionLimitMs);
   if (left == 0) {
     connection->stopped = true;
     return;
   }
-  SetSocketTimeout(connection->socket, SO_SNDTIMEO, left);
-  int sent = send(connection->socket, text, length, 0);
+  KeepTimeoutWithin(connection->socket, SO_SNDTIMEO, &connection->sendTimeoutMs,
+                    left);
+  int sent = send(connection->socket, text, length,
+                  element == Element::More ? MSG_MORE : 0);
   // A short send means the time-out cut it: the reply is broken already.
   if (sent == SOCKET_ERROR || sent < length) connection->stopped = true;
 }
 
-void SendText(FingerConnection* connection, const char* text) {
-  SendBytes(connection, text, static_cast<int>(std::strlen(text)));
+void SendText(FingerConnection* connection, const char* text,
+              Element element = Element::More) {
+  SendBytes(connection, text, static_cast<int>(std::strlen(text)), element);
 }
 
 void SendNumber(FingerConnection* connection, std::int32_t value) {
@@ -167,7 +202,7 @@ void SendIdleTime(FingerConnection* connection, std::int32_t idleTicks) {
 
 void SendHiddenReply(FingerConnection* connection, const char* word) {
   SendText(connection, word);
-  SendText(connection, kHiddenTail);
+  SendText(connection, kHiddenTail, Element::Last);
 }
 
 void SendAwayReply(FingerConnection* connection,
@@ -178,7 +213,7 @@ void SendAwayReply(FingerConnection* connection,
   SendIdleTime(connection, snapshot->idleTicks);
   SendText(connection, kLineEnd);
   StreamTextFile(connection, snapshot->awayFile);
-  SendText(connection, kLineEnd);
+  SendText(connection, kLineEnd, Element::Last);
 }
 
 void SendPlaceLine(FingerConnection* connection, const char* label,
@@ -210,13 +245,13 @@ void SendFullReply(FingerConnection* connection,
   if (!StreamTextFile(connection, snapshot->planFile)) {
     SendText(connection, kNoPlan);
   }
-  SendText(connection, kLineEnd);
+  SendText(connection, kLineEnd, Element::Last);
 }
 
 }  // namespace
 
 void AnswerFingerRequest(SOCKET socket, DWORD acceptedAt) {
-  FingerConnection connection = {socket, acceptedAt, false};
+  FingerConnection connection = {socket, acceptedAt, 0, 0, false};
   // One byte more than a request can fill, so a full request stays
   // terminated.
   char request[kRequestSize + 1] = {};
@@ -225,17 +260,20 @@ void AnswerFingerRequest(SOCKET socket, DWORD acceptedAt) {
   char word[kWordSize] = {};
 
   ReceiveRequest(&connection, request);
-  ScanFirstWord(request, word);
+  bool wordCut = ScanFirstWord(request, word);
   // The verbose switch is taken off the front of the request and ignored.
   if (word[0] == '/' && (word[1] == 'W' || word[1] == 'w')) {
     request[0] = ' ';
     request[1] = ' ';
-    ScanFirstWord(request, word);
+    wordCut = ScanFirstWord(request, word);
   }
 
   PresenceSnapshot snapshot;
   TakePresenceSnapshot(&snapshot);
-  bool askedForUser = word[0] == '\0' || NamesUser(word, snapshot.loginName) ||
+  // A word cut to fit the buffer is someone else's name even when its first
+  // 31 characters spell the login: it is answered as hidden, as cut.
+  bool askedForUser = word[0] == '\0' ||
+                      (!wordCut && NamesUser(word, snapshot.loginName)) ||
                       request[0] == '\r';
   if (!askedForUser) {
     SendHiddenReply(&connection, word);
@@ -246,20 +284,17 @@ void AnswerFingerRequest(SOCKET socket, DWORD acceptedAt) {
   }
 }
 
-void AnswerFingerRequest(SOCKET connection) {
-  AnswerFingerRequest(connection, GetTickCount());
-}
-
 void CloseFingerConnection(SOCKET connection, DWORD acceptedAt) {
   shutdown(connection, SD_SEND);
   DWORD limit = Smaller(TimeLeft(acceptedAt, connectionLimitMs), kDrainLimitMs);
   DWORD drainStart = GetTickCount();
+  DWORD receiveTimeoutMs = 0;
   char discarded[512];
   int total = 0;
   while (total < kDrainLimitBytes) {
     DWORD left = TimeLeft(drainStart, limit);
     if (left == 0) break;
-    SetSocketTimeout(connection, SO_RCVTIMEO, left);
+    KeepTimeoutWithin(connection, SO_RCVTIMEO, &receiveTimeoutMs, left);
     int received = recv(connection, discarded, sizeof discarded, 0);
     if (received <= 0) break;
     total += received;

@@ -10,8 +10,6 @@
 // listener spent on the peer's name is part of the connection's budget. The
 // caller closes the connection afterwards with CloseFingerConnection.
 void AnswerFingerRequest(SOCKET connection, DWORD acceptedAt);
-// The same, with the connection's clock starting now.
-void AnswerFingerRequest(SOCKET connection);
 
 // Ends a served connection without losing its reply: the sending side is
 // shut first, so the reply is followed by an orderly end, and what the peer

@@ -86,16 +86,26 @@ const std::string kZeroInLongLine = std::string(10, 'a') + '\0' +
                                     std::string(66, 'b') +
                                     std::string(23, 'c') + "\n";
 
+using finger_test::Peer;
+
 class FingerReply : public ::testing::TestWithParam<ReplyCase> {
  protected:
   void SetUp() override { finger_test::StartWinsock(); }
   vt::testing::ScopedSystemRoot root_;
 };
 
+// Each row runs twice where it can: with the client's sending side ended,
+// and with the client still open, which only a request with a line end can
+// be answered for without waiting for the request's time to run out.
 TEST_P(FingerReply, SendsExactBytes) {
   const ReplyCase& c = GetParam();
   SetPresence(c.profile, root_.path());
-  EXPECT_EQ(AnswerOverLoopback(c.request), c.reply);
+  EXPECT_EQ(AnswerOverLoopback(c.request, Peer::HalfClosed), c.reply)
+      << "with the peer half-closed";
+  if (c.request.find('\n') != std::string::npos) {
+    EXPECT_EQ(AnswerOverLoopback(c.request, Peer::Open), c.reply)
+        << "with the peer still open";
+  }
 }
 
 // Columns: name, presence, request bytes, reply bytes.
@@ -127,6 +137,22 @@ const ReplyCase kReplyCases[] = {
      {},
      k31 + "56789\r\n",
      k31 + " hidden or not logged-in.\n"},
+    // A word is compared whole: one that only begins with a login of 31
+    // characters names someone else, and gets the hidden line as cut.
+    {"LongerWordThanLoginOf31",
+     {.login = k31.c_str()},
+     k31 + "x\r\n",
+     k31 + " hidden or not logged-in.\n"},
+    {"LongerWordThanLoginOf31AfterSwitch",
+     {.login = k31.c_str()},
+     "/W " + k31 + "xyz\r\n",
+     k31 + " hidden or not logged-in.\n"},
+    {"LoginOf31",
+     {.login = k31.c_str(), .realName = ""},
+     k31 + "\r\n",
+     "Login:     " + k31 +
+         "\nIdle:      0 hours and 0 minutes\nReal Name: \n\nPlan:\n"
+         "  -- no plan --\n"},
     {"FullRequestWithoutLineEnd",
      {},
      std::string(512, 'z'),
@@ -273,37 +299,17 @@ TEST(FingerReplySequence, WordDoesNotCrossConnections) {
   EXPECT_EQ(AnswerOverLoopback(" \r\n"), kBobFull);
 }
 
-// Debian's finger writes the switch, the name and the line end separately;
-// the request is read up to its line end however it arrives.
+// Debian's finger writes the switch, the name and the line end separately
+// and then waits with the connection open; the request is read up to its
+// line end however it arrives, and no further.
 TEST(FingerReplySequence, RequestArrivingInPieces) {
   finger_test::StartWinsock();
   vt::testing::ScopedSystemRoot root;
   SetPresence({}, root.path());
-  LoopbackPair pair = finger_test::MakeLoopbackPair();
-  std::string reply;
-  struct Context {
-    SOCKET server;
-  } context{pair.server};
-  HANDLE answering = CreateThread(
-      nullptr, 0,
-      [](LPVOID parameter) -> DWORD {
-        SOCKET server = static_cast<Context*>(parameter)->server;
-        DWORD acceptedAt = GetTickCount();
-        AnswerFingerRequest(server, acceptedAt);
-        CloseFingerConnection(server, acceptedAt);
-        return 0;
-      },
-      &context, 0, nullptr);
-  ASSERT_NE(answering, nullptr);
-  for (const char* piece : {"/W ", "b", "ob", "\r\n"}) {
-    finger_test::SendAll(pair.client, piece);
-    Sleep(30);
-  }
-  reply = finger_test::ReadAll(pair.client);
-  closesocket(pair.client);
-  EXPECT_EQ(WaitForSingleObject(answering, 10000), WAIT_OBJECT_0);
-  CloseHandle(answering);
-  EXPECT_EQ(reply, kBobFull);
+  EXPECT_EQ(AnswerOverLoopback({"/W ", "b", "ob", "\r\n"}, Peer::Open),
+            kBobFull);
+  EXPECT_EQ(AnswerOverLoopback({"al", "ice", "\r", "\n"}, Peer::Open),
+            "alice hidden or not logged-in.\n");
 }
 
 // A client that sends part of a word and then nothing is answered as what

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "service/finger_reply.h"
 
@@ -152,20 +153,55 @@ inline int OpenDescriptorCount() {
   return count;
 }
 
-// The client sends its bytes and ends its sending side, as a client that
-// has nothing more to say; the service answers and closes; the client reads
-// to the end.
-inline std::string AnswerOverLoopback(const std::string& request) {
+// How the client behaves after its request.
+enum class Peer {
+  // It ends its sending side, as a client that has nothing more to say:
+  // the service reads until that end.
+  HalfClosed,
+  // It keeps the connection open and waits: the service must stop at the
+  // line end. The request's time bound is set far beyond the client's own
+  // wait, so a service that read on would show as a time-out marker in the
+  // reply instead of being rescued by its bound.
+  Open,
+};
+
+// The service answers one request on a thread of its own and closes; the
+// client sends its bytes (in the given pieces, one send each), behaves as
+// peer says, and reads to the end.
+inline std::string AnswerOverLoopback(const std::vector<std::string>& pieces,
+                                      Peer peer) {
   LoopbackPair pair = MakeLoopbackPair();
   EXPECT_NE(pair.server, INVALID_SOCKET);
-  EXPECT_TRUE(SendAll(pair.client, request));
-  shutdown(pair.client, SD_SEND);
-  const DWORD acceptedAt = GetTickCount();
-  AnswerFingerRequest(pair.server, acceptedAt);
-  CloseFingerConnection(pair.server, acceptedAt);
+  if (peer == Peer::Open) SetFingerTimeLimits(60000, 120000);
+  struct Context {
+    SOCKET server;
+  } context{pair.server};
+  HANDLE answering = CreateThread(
+      nullptr, 0,
+      [](LPVOID parameter) -> DWORD {
+        SOCKET server = static_cast<Context*>(parameter)->server;
+        const DWORD acceptedAt = GetTickCount();
+        AnswerFingerRequest(server, acceptedAt);
+        CloseFingerConnection(server, acceptedAt);
+        return 0;
+      },
+      &context, 0, nullptr);
+  EXPECT_NE(answering, nullptr);
+  for (const std::string& piece : pieces) {
+    EXPECT_TRUE(SendAll(pair.client, piece));
+  }
+  if (peer == Peer::HalfClosed) shutdown(pair.client, SD_SEND);
   std::string reply = ReadAll(pair.client);
   closesocket(pair.client);
+  EXPECT_EQ(WaitForSingleObject(answering, kClientWaitMs), WAIT_OBJECT_0);
+  CloseHandle(answering);
+  SetFingerTimeLimits(10000, 30000);
   return reply;
+}
+
+inline std::string AnswerOverLoopback(const std::string& request,
+                                      Peer peer = Peer::HalfClosed) {
+  return AnswerOverLoopback(std::vector<std::string>{request}, peer);
 }
 
 }  // namespace finger_test

@@ -77,19 +77,32 @@ void ShowConfigWindow(HWND window) {
   SetForegroundWindow(window);
 }
 
+// Tells the person that the entries were not all stored; they stay in the
+// window and in force until the program ends, so Apply stays enabled for
+// another try.
+void ReportSaveFailure(HWND window) {
+  MessageBoxA(window, "Cannot save the settings", "Velto Error", kWarning);
+  EnableApply(window);
+}
+
 void OkAndHide(HWND window) {
-  ApplySettings(window);
+  if (!ApplySettings(window)) ReportSaveFailure(window);
   SetForegroundWindow(window);
   ShowWindow(window, SW_HIDE);
 }
 
 void ApplyAndDisable(HWND window) {
-  ApplySettings(window);
-  EnableWindow(GetDlgItem(window, IDC_APPLY), FALSE);
+  if (ApplySettings(window)) {
+    EnableWindow(GetDlgItem(window, IDC_APPLY), FALSE);
+  } else {
+    ReportSaveFailure(window);
+  }
 }
 
+// The person chose to stop: a failed save is told, and the program stops
+// all the same.
 void StopServer(HWND window) {
-  SaveSettings(window);
+  if (!SaveSettings(window)) ReportSaveFailure(window);
   PostQuitMessage(0);
   EndDialog(window, 0);
 }
@@ -236,11 +249,11 @@ void ToggleAwayLock() {
   SetAwayLock(locked);
 }
 
-void ApplySettings(HWND window) {
+bool ApplySettings(HWND window) {
   int locked = AwayLockBoxChecked(window);
   SetPopupCheck(locked);
   SetAwayLock(locked);
-  SaveSettings(window);
+  return SaveSettings(window);
 }
 
 int BrowseForTextFile(HWND owner, const char* title,

@@ -16,8 +16,9 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam,
 
 // Flips the away lock: popup menu mark, check box, presence and display.
 void ToggleAwayLock();
-// Takes the lock from the check box and saves the window's entries.
-void ApplySettings(HWND window);
+// Takes the lock from the check box and saves the window's entries;
+// false when they could not all be stored.
+bool ApplySettings(HWND window);
 // The open-file dialog for a plan or away file. Returns 1 with the chosen
 // full path in result (which holds 256 bytes), or 0 when the user cancels or
 // the dialog fails, leaving result as it was.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <ostream>
 #include <string>
 
+#include "platform/internal/platform.h"
 #include "settings/config_window_fixture.h"
 
 namespace {
@@ -404,6 +406,110 @@ TEST_F(ConfigWindowTest, StopServerFromThePopupSavesUnappliedEntriesAndQuits) {
   EXPECT_EQ(StoredText("Real Name"), "Not yet applied");
   EXPECT_EQ(configtest::StoredMinutes(), 12u);
   EXPECT_FALSE(Visible());
+}
+
+// --- a save that fails -----------------------------------------------------
+
+// Puts a damaged store in the place of the one the window has been using,
+// so that the key cannot even be created.
+void DamageTheStore() {
+  const std::string store = vt::platform::SystemRoot() + "/registry.db";
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::remove((store + suffix).c_str());
+  }
+  FILE* file = std::fopen(store.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs("this is not a registry, and it is long enough to seem one\n",
+             file);
+  std::fclose(file);
+}
+
+// Makes the store refuse the one value "Office", as a full disk would
+// refuse a write, while the key and the other values are written.
+void RefuseTheOfficeValue() {
+  HKEY key = nullptr;
+  // Any call brings the store into being with its tables.
+  RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key);
+  const std::string command =
+      "sqlite3 '" + vt::platform::SystemRoot() +
+      "/registry.db' \"CREATE TRIGGER refuse_insert BEFORE INSERT ON vals "
+      "WHEN NEW.name = 'Office' BEGIN SELECT RAISE(FAIL, 'full'); END; "
+      "CREATE TRIGGER refuse_update BEFORE UPDATE ON vals WHEN NEW.name = "
+      "'Office' BEGIN SELECT RAISE(FAIL, 'full'); END;\"";
+  ASSERT_EQ(std::system(command.c_str()), 0) << "the sqlite3 tool is needed";
+}
+
+// Columns: name, how the store fails, the command that saves, whether it
+// ends the program.
+struct SaveFailureCase {
+  const char* name;
+  void (*spoil)();
+  int command;
+  bool quits;
+};
+void PrintTo(const SaveFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class SaveFailure : public ConfigWindowTest,
+                    public ::testing::WithParamInterface<SaveFailureCase> {};
+
+// A save that does not store everything is told to the person; Apply stays
+// lit for another try, and Stop Server still stops, as the person chose.
+TEST_P(SaveFailure, IsToldAndLeavesApplyLit) {
+  const SaveFailureCase& c = GetParam();
+  c.spoil();
+  ShowIt();
+  SetText(IDC_REAL_NAME, "Grace");
+  SetText(IDC_OFFICE, "Room 7");
+  // Off before the save, so that only the failure can light it.
+  EnableWindow(Item(IDC_APPLY), FALSE);
+  vt::testing::Reset();
+  Command(c.command);
+  int quitCode = -1;
+  EXPECT_EQ(PumpLoop(&quitCode), c.quits);
+  std::vector<vt::testing::MessageBoxRecord> boxes =
+      vt::testing::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Cannot save the settings");
+  EXPECT_EQ(boxes[0].caption, "Velto Error");
+  EXPECT_EQ(boxes[0].type, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  EXPECT_EQ(boxes[0].owner, configWindow);
+  if (c.quits) {
+    EXPECT_EQ(quitCode, 0);
+  } else {
+    EXPECT_TRUE(ApplyEnabled());
+  }
+  // What could be stored is stored.
+  if (c.spoil == RefuseTheOfficeValue) {
+    EXPECT_EQ(StoredText("Real Name"), "Grace");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Saves, SaveFailure,
+    ::testing::Values(
+        SaveFailureCase{"ApplyWithoutKey", DamageTheStore, IDC_APPLY, false},
+        SaveFailureCase{"OkWithoutKey", DamageTheStore, IDC_OK, false},
+        SaveFailureCase{"StopWithoutKey", DamageTheStore, IDC_STOP_SERVER,
+                        true},
+        SaveFailureCase{"ApplyWithoutOffice", RefuseTheOfficeValue, IDC_APPLY,
+                        false},
+        SaveFailureCase{"OkWithoutOffice", RefuseTheOfficeValue, IDC_OK, false},
+        SaveFailureCase{"StopWithoutOffice", RefuseTheOfficeValue,
+                        IDC_STOP_SERVER, true}),
+    [](const ::testing::TestParamInfo<SaveFailureCase>& info) {
+      return info.param.name;
+    });
+
+// A save that succeeds shows nothing.
+TEST_F(ConfigWindowTest, ASaveThatSucceedsShowsNothing) {
+  ShowIt();
+  SetText(IDC_OFFICE, "Room 7");
+  vt::testing::Reset();
+  Command(IDC_APPLY);
+  Command(IDC_OK);
+  PumpLoop();
+  EXPECT_TRUE(vt::testing::MessageBoxes().empty());
+  EXPECT_EQ(StoredText("Office"), "Room 7");
 }
 
 // --- the About window -------------------------------------------------------

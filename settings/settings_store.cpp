@@ -116,16 +116,26 @@ void ReadControls(HWND window) {
       GetDlgItemInt(window, IDC_AWAY_AFTER, nullptr, FALSE);
 }
 
-void WriteValues(HKEY key) {
+// Writes all eight values, going on past one that fails so that as much as
+// can be kept is kept; false when any of them could not be written.
+bool WriteValues(HKEY key) {
+  bool allWritten = true;
   char text[kTextSize];
   for (int i = 0; i < kTextSettingCount; ++i) {
     CopyField(text, kTextSettings[i].field);
-    RegSetValueExA(key, kTextSettings[i].valueName, 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(text), kTextSize);
+    if (RegSetValueExA(key, kTextSettings[i].valueName, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(text),
+                       kTextSize) != ERROR_SUCCESS) {
+      allWritten = false;
+    }
   }
   DWORD minutes = presence.awayAfterMinutes;
-  RegSetValueExA(key, kAwayAfterValue, 0, REG_DWORD,
-                 reinterpret_cast<const BYTE*>(&minutes), sizeof minutes);
+  if (RegSetValueExA(key, kAwayAfterValue, 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&minutes),
+                     sizeof minutes) != ERROR_SUCCESS) {
+    allWritten = false;
+  }
+  return allWritten;
 }
 
 }  // namespace
@@ -150,15 +160,16 @@ const char* TextFieldOfControl(int control) {
   return nullptr;
 }
 
-void SaveSettings(HWND window) {
+bool SaveSettings(HWND window) {
   ReadControls(window);
   HKEY key = nullptr;
   char noClass[] = "";
   if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, noClass,
                       REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
-    return;
+    return false;
   }
-  WriteValues(key);
+  bool saved = WriteValues(key);
   RegCloseKey(key);
+  return saved;
 }

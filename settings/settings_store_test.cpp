@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 
+#include "platform/internal/platform.h"
 #include "resources/resource.h"
 #include "service/presence_state.h"
 #include "vttest.h"
@@ -134,7 +137,35 @@ TEST_F(SettingsStore, FirstStartKeepsFieldsAndCreatesNoKey) {
   HKEY key = nullptr;
   EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key),
             ERROR_SUCCESS);
-  EXPECT_NE(Reg("query \"HKCU\\Software\\Tollerbay\\Vellumtide\"").status, 0);
+  // The tool itself ran and found no key: not a missing tool (127), not a
+  // store it could not read.
+  const RegRun query = Reg("query \"HKCU\\Software\\Tollerbay\\Vellumtide\"");
+  ASSERT_TRUE(WIFEXITED(query.status));
+  EXPECT_EQ(WEXITSTATUS(query.status), 1);
+  EXPECT_NE(query.output.find("unable to find the specified registry key"),
+            std::string::npos)
+      << query.output;
+}
+
+// A store that cannot be read is not a first start: the fields keep what
+// they hold, and a save says it failed.
+TEST_F(SettingsStore, ADamagedStoreKeepsTheFieldsAndFailsTheSave) {
+  SetField(presence.office, "kept office");
+  presence.awayAfterMinutes = 7;
+  {
+    FILE* file =
+        std::fopen((vt::platform::SystemRoot() + "/registry.db").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a registry, but long enough to be taken for one\n", file);
+    std::fclose(file);
+  }
+  LoadSettings(dialog_);
+  EXPECT_STREQ(presence.office, "kept office");
+  EXPECT_EQ(presence.awayAfterMinutes, 7u);
+  EXPECT_EQ(ControlText(dialog_, IDC_OFFICE), "kept office");
+  EXPECT_FALSE(SaveSettings(dialog_));
+  EXPECT_TRUE(vt::testing::MessageBoxes().empty())
+      << "the store reports; the window tells the person";
 }
 
 TEST_F(SettingsStore, SaveAndLoadRoundTrip) {

@@ -36,6 +36,12 @@ inline constexpr int kSdReceive = 0;
 inline constexpr int kSdSend = 1;
 inline constexpr int kSdBoth = 2;
 inline constexpr int kMsgPeek = 0x2;
+// This platform's own send flag, with no counterpart on the target system:
+// more of the same reply follows at once, so the kernel may hold this piece
+// back to share a segment with the next. The last send of a batch goes
+// without it, which releases what was held; so does shutting the sending
+// side or closing the socket.
+inline constexpr int kMsgMore = 0x100000;
 inline constexpr ULONG kInaddrAny = 0x00000000u;
 inline constexpr ULONG kInaddrNone = 0xffffffffu;
 inline constexpr ULONG kInaddrLoopback = 0x7f000001u;
@@ -229,6 +235,7 @@ using winsock::WSAStartup;
 #define SD_SEND (winsock::kSdSend)
 #define SD_BOTH (winsock::kSdBoth)
 #define MSG_PEEK (winsock::kMsgPeek)
+#define MSG_MORE (winsock::kMsgMore)
 #define INADDR_ANY (winsock::kInaddrAny)
 #define INADDR_NONE (winsock::kInaddrNone)
 #define INADDR_LOOPBACK (winsock::kInaddrLoopback)

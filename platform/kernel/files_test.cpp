@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/internal/platform.h"
 #include "platform/kernel/test_child.h"
@@ -81,18 +84,95 @@ TEST(GetUserName, FollowsTheBufferRules) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// The shared libraries of the build that this process has loaded (the
+// platform library, unless the programs link it in statically): a program
+// copied out of the build needs them beside it.
+std::vector<std::string> BuildLibrariesLoaded() {
+  std::vector<std::string> libraries;
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    const auto slash = line.find('/');
+    if (slash == std::string::npos) continue;
+    const std::string path = line.substr(slash);
+    if (path.find("/libvtplatform") == std::string::npos) continue;
+    if (std::find(libraries.begin(), libraries.end(), path) ==
+        libraries.end()) {
+      libraries.push_back(path);
+    }
+  }
+  return libraries;
+}
+
+// A folder under /tmp that any user may enter, holding a copy of a program
+// of the build and the build's libraries it needs, so that another uid can
+// run it wherever the checkout lies (a home of mode 0700 included). Removed
+// with what it holds.
+class ReachableCopy {
+ public:
+  explicit ReachableCopy(const std::string& program) {
+    char folder[] = "/tmp/vt-probe-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+      reason_ = "cannot make a folder in /tmp";
+      return;
+    }
+    folder_ = folder;
+    std::error_code error;
+    std::filesystem::permissions(folder_, std::filesystem::perms(0755), error);
+    std::vector<std::string> files = BuildLibrariesLoaded();
+    files.push_back(program);
+    for (const std::string& file : files) {
+      const std::string copy =
+          folder_ + "/" + std::filesystem::path(file).filename().string();
+      std::filesystem::copy_file(file, copy, error);
+      if (!error) {
+        std::filesystem::permissions(copy, std::filesystem::perms(0755), error);
+      }
+      if (error) {
+        reason_ = "cannot copy " + file + ": " + error.message();
+        return;
+      }
+    }
+    program_ =
+        folder_ + "/" + std::filesystem::path(program).filename().string();
+  }
+  ~ReachableCopy() {
+    std::error_code error;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, error);
+  }
+  ReachableCopy(const ReachableCopy&) = delete;
+  ReachableCopy& operator=(const ReachableCopy&) = delete;
+
+  // The copy's path, or empty with reason() saying why there is none.
+  const std::string& program() const { return program_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string folder_;
+  std::string program_;
+  std::string reason_;
+};
+
 TEST(GetUserName, FallsBackToTheEnvironmentInAnsi) {
   if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
     GTEST_SKIP() << "needs root and setpriv to take a uid without a name";
+  }
+  // The other uid may not be able to reach the build (a checkout in a home
+  // of mode 0700), so it runs a copy from a folder it can enter.
+  const ReachableCopy probe(vt::platform::ExecutableDirectory() +
+                            "/kernel_entry_probe");
+  if (probe.program().empty()) {
+    GTEST_SKIP() << "no copy of the probe another uid can run: "
+                 << probe.reason();
   }
   // A uid with no passwd entry has only $USER to go by; its UTF-8 arrives
   // in ANSI.
   const char* old = std::getenv("USER");
   const std::string saved = old ? old : "";
   setenv("USER", "zo\xC3\xAB", 1);
-  const auto result = vt::testchild::Run(
-      {"/usr/bin/setpriv", "--reuid=54321", "--regid=54321", "--clear-groups",
-       vt::platform::ExecutableDirectory() + "/kernel_entry_probe", "user"});
+  const auto result =
+      vt::testchild::Run({"/usr/bin/setpriv", "--reuid=54321", "--regid=54321",
+                          "--clear-groups", probe.program(), "user"});
   if (old) {
     setenv("USER", saved.c_str(), 1);
   } else {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,18 +105,28 @@ TEST(TextFile, CrLfSplitAcrossReadsIsStillOneLineEnd) {
 }
 
 TEST(TextFile, CrLfSplitAcrossPipeWritesIsStillOneLineEnd) {
-  // From a pipe each read returns what one write gave, so the CR ends one
-  // read and the LF starts the next.
+  // From a pipe a read returns what is in it, so a write made only once the
+  // reader has taken everything before it arrives in a read of its own: the
+  // CR ends one read and the LF starts the next.
   const std::string path = vt::platform::SystemRoot() + "/fifo";
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   std::thread writer([&] {
     const int fd = open(path.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
-    EXPECT_EQ(write(fd, "ab\r", 3), 3);
-    usleep(20000);
-    EXPECT_EQ(write(fd, "\ncd\r", 4), 4);
-    usleep(20000);
-    EXPECT_EQ(write(fd, "\r\n", 2), 2);
+    // Waits (bounded) until the reader has emptied the pipe.
+    auto waitUntilTaken = [fd] {
+      for (int i = 0; i < 10000; ++i) {
+        int unread = 0;
+        if (ioctl(fd, FIONREAD, &unread) != 0 || unread == 0) return true;
+        usleep(1000);
+      }
+      return false;
+    };
+    for (const std::string piece : {"ab\r", "\ncd\r", "\r\n"}) {
+      EXPECT_TRUE(waitUntilTaken());
+      EXPECT_EQ(write(fd, piece.data(), piece.size()),
+                static_cast<ssize_t>(piece.size()));
+    }
     close(fd);
   });
   const std::string text = AllText(path);

@@ -63,6 +63,33 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// The reason a registry call failed, in the words the tool prints.
+// Columns: result, text.
+struct FailureText {
+  LONG result;
+  const char* text;
+};
+const FailureText kFailureTexts[] = {
+    {ERROR_FILE_NOT_FOUND, kNotFound},
+    {ERROR_KEY_DELETED, kNotFound},
+    {ERROR_ACCESS_DENIED, "Access is denied."},
+    {ERROR_BUSY,
+     "The registry is in use by another program. Try again in a moment."},
+    {ERROR_BADDB, "The registry database is damaged."},
+    {ERROR_DISK_FULL, "There is not enough space on the disk."},
+    {ERROR_CANTOPEN, "The registry database cannot be opened."},
+    {ERROR_CANTREAD, "The registry database cannot be read."},
+    {ERROR_CANTWRITE, "The registry database cannot be written."},
+};
+
+int FailWith(LONG result) {
+  for (const auto& entry : kFailureTexts) {
+    if (entry.result == result) return Fail(entry.text);
+  }
+  return Fail("The registry call failed with error " + std::to_string(result) +
+              ".");
+}
+
 int Succeeded() {
   std::cout << "The operation completed successfully.\n";
   return 0;
@@ -194,7 +221,7 @@ int Query(HKEY key, const std::string& shownPath, const Options& options) {
       result = RegQueryValueExA(key, options.value->c_str(), nullptr, &type,
                                 data.data(), &size);
     }
-    if (result != ERROR_SUCCESS) return Fail(kNotFound);
+    if (result != ERROR_SUCCESS) return FailWith(result);
     data.resize(size);
     std::cout << "\n" << AnsiToUtf8(shownPath) << "\n";
     PrintValue(*options.value, type, data);
@@ -207,16 +234,15 @@ int Query(HKEY key, const std::string& shownPath, const Options& options) {
     DWORD nameSize = sizeof name;
     DWORD type = 0;
     DWORD size = 0;
-    if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, nullptr,
-                      &size) != ERROR_SUCCESS) {
-      break;
-    }
+    LONG listed = RegEnumValueA(key, index, name, &nameSize, nullptr, &type,
+                                nullptr, &size);
+    if (listed == ERROR_NO_MORE_ITEMS) break;
+    if (listed != ERROR_SUCCESS) return FailWith(listed);
     std::vector<BYTE> data(size);
     nameSize = sizeof name;
-    if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data.data(),
-                      &size) != ERROR_SUCCESS) {
-      break;
-    }
+    listed = RegEnumValueA(key, index, name, &nameSize, nullptr, &type,
+                           data.data(), &size);
+    if (listed != ERROR_SUCCESS) return FailWith(listed);
     data.resize(size);
     PrintValue(name, type, data);
   }
@@ -224,10 +250,10 @@ int Query(HKEY key, const std::string& shownPath, const Options& options) {
   for (DWORD index = 0;; ++index) {
     char name[16384];
     DWORD nameSize = sizeof name;
-    if (RegEnumKeyExA(key, index, name, &nameSize, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS) {
-      break;
-    }
+    const LONG listed = RegEnumKeyExA(key, index, name, &nameSize, nullptr,
+                                      nullptr, nullptr, nullptr);
+    if (listed == ERROR_NO_MORE_ITEMS) break;
+    if (listed != ERROR_SUCCESS) return FailWith(listed);
     std::cout << AnsiToUtf8(shownPath + "\\" + name) << "\n";
   }
   return 0;
@@ -290,10 +316,11 @@ int Add(const KeyName& name, const Options& options) {
   const auto data = ParseData(type, options.data.value_or(""));
   if (!data) return Fail("Invalid syntax.");
   HKEY key = nullptr;
-  if (RegCreateKeyExA(name.hive, name.path.c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
-    return Fail("Access is denied.");
+  if (const LONG created = RegCreateKeyExA(
+          name.hive, name.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+          KEY_ALL_ACCESS, nullptr, &key, nullptr);
+      created != ERROR_SUCCESS) {
+    return FailWith(created);
   }
   if (options.value && !options.force &&
       RegQueryValueExA(key, options.value->c_str(), nullptr, nullptr, nullptr,
@@ -308,36 +335,70 @@ int Add(const KeyName& name, const Options& options) {
                             static_cast<DWORD>(data->size()));
   }
   RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+  if (result != ERROR_SUCCESS) return FailWith(result);
   return Succeeded();
 }
 
 // Deletes a key with everything below it, as the tool (unlike
-// RegDeleteKeyA) does.
-LONG DeleteTree(HKEY parent, const std::string& path) {
-  HKEY key = nullptr;
-  LONG result = RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key);
-  if (result != ERROR_SUCCESS) return result;
-  for (;;) {
-    char child[16384];
-    DWORD size = sizeof child;
-    if (RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    if ((result = DeleteTree(key, child)) != ERROR_SUCCESS) break;
+// RegDeleteKeyA) does. It walks down to a key without subkeys, deletes it
+// and goes on from its parent; the open keys of the walk are kept on the
+// heap, so a key of any depth costs no more stack than a shallow one.
+LONG DeleteTree(HKEY hive, const std::string& path) {
+  // One level of the walk: the key open there and its name under its parent.
+  struct Level {
+    HKEY key;
+    std::string name;
+  };
+  std::vector<Level> levels;
+  auto closeAll = [&levels] {
+    for (const Level& level : levels) RegCloseKey(level.key);
+    levels.clear();
+  };
+  HKEY top = nullptr;
+  if (const LONG opened =
+          RegOpenKeyExA(hive, path.c_str(), 0, KEY_ALL_ACCESS, &top)) {
+    return opened;
   }
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return result;
-  return RegDeleteKeyA(parent, path.c_str());
+  levels.push_back({top, path});
+  std::vector<char> child(16384);
+  while (!levels.empty()) {
+    DWORD size = static_cast<DWORD>(child.size());
+    const LONG listed = RegEnumKeyExA(levels.back().key, 0, child.data(), &size,
+                                      nullptr, nullptr, nullptr, nullptr);
+    if (listed == ERROR_SUCCESS) {
+      HKEY below = nullptr;
+      const std::string name(child.data(), size);
+      if (const LONG opened = RegOpenKeyExA(levels.back().key, name.c_str(), 0,
+                                            KEY_ALL_ACCESS, &below)) {
+        closeAll();
+        return opened;
+      }
+      levels.push_back({below, name});
+      continue;
+    }
+    if (listed != ERROR_NO_MORE_ITEMS) {
+      closeAll();
+      return listed;
+    }
+    const Level done = levels.back();
+    levels.pop_back();
+    RegCloseKey(done.key);
+    const LONG deleted = RegDeleteKeyA(
+        levels.empty() ? hive : levels.back().key, done.name.c_str());
+    if (deleted != ERROR_SUCCESS) {
+      closeAll();
+      return deleted;
+    }
+  }
+  return ERROR_SUCCESS;
 }
 
 int Delete(const KeyName& name, const std::string& shownPath,
            const Options& options) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(name.hive, name.path.c_str(), 0, KEY_ALL_ACCESS, &key) !=
-      ERROR_SUCCESS) {
-    return Fail(kNotFound);
+  if (const LONG opened = RegOpenKeyExA(name.hive, name.path.c_str(), 0,
+                                        KEY_ALL_ACCESS, &key)) {
+    return FailWith(opened);
   }
   LONG result = ERROR_SUCCESS;
   if (options.value || options.allValues) {
@@ -350,12 +411,16 @@ int Delete(const KeyName& name, const std::string& shownPath,
       return Fail("The operation was cancelled.");
     }
     if (options.allValues) {
+      std::vector<char> value(16384);
       for (;;) {
-        char value[16384];
-        DWORD size = sizeof value;
-        if (RegEnumValueA(key, 0, value, &size, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS ||
-            (result = RegDeleteValueA(key, value)) != ERROR_SUCCESS) {
+        DWORD size = static_cast<DWORD>(value.size());
+        const LONG listed = RegEnumValueA(key, 0, value.data(), &size, nullptr,
+                                          nullptr, nullptr, nullptr);
+        if (listed != ERROR_SUCCESS) {
+          if (listed != ERROR_NO_MORE_ITEMS) result = listed;
+          break;
+        }
+        if ((result = RegDeleteValueA(key, value.data())) != ERROR_SUCCESS) {
           break;
         }
       }
@@ -363,8 +428,7 @@ int Delete(const KeyName& name, const std::string& shownPath,
       result = RegDeleteValueA(key, options.value->c_str());
     }
     RegCloseKey(key);
-    if (result == ERROR_FILE_NOT_FOUND) return Fail(kNotFound);
-    if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+    if (result != ERROR_SUCCESS) return FailWith(result);
     return Succeeded();
   }
   RegCloseKey(key);
@@ -374,8 +438,7 @@ int Delete(const KeyName& name, const std::string& shownPath,
     return Fail("The operation was cancelled.");
   }
   result = DeleteTree(name.hive, name.path);
-  if (result == ERROR_FILE_NOT_FOUND) return Fail(kNotFound);
-  if (result != ERROR_SUCCESS) return Fail("Access is denied.");
+  if (result != ERROR_SUCCESS) return FailWith(result);
   return Succeeded();
 }
 
@@ -401,9 +464,9 @@ int main(int argc, char** argv) {
 
   if (EqualNoCase(options->operation, "query")) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(name->hive, name->path.c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-      return Fail(kNotFound);
+    if (const LONG opened =
+            RegOpenKeyExA(name->hive, name->path.c_str(), 0, KEY_READ, &key)) {
+      return FailWith(opened);
     }
     const int status = Query(key, shownPath, *options);
     RegCloseKey(key);

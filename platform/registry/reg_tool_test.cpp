@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -153,6 +156,61 @@ TEST(RegTool, AsksBeforeOverwritingOrDeletingWithoutF) {
   EXPECT_NE(result.out.find("REG_SZ    two"), std::string::npos) << result.out;
   EXPECT_EQ(Reg({"delete", kKey}, "y\n").status, 0);
   EXPECT_EQ(Reg({"query", kKey}).status, 1);
+}
+
+// The tool deletes a key of any depth: its walk keeps what it needs on the
+// heap, so a thousand levels (which would take 16 MB of stack at 16 KB a
+// level) are as safe as one.
+TEST(RegTool, DeletesATreeOfAnyDepth) {
+  std::string path = "Software\\Tollerbay\\Vellumtide\\Deep";
+  for (int level = 0; level < 1000; ++level) path += "\\K";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const BYTE one[1] = {1};
+  ASSERT_EQ(RegSetValueExA(key, "Leaf", 0, REG_BINARY, one, 1), ERROR_SUCCESS);
+  RegCloseKey(key);
+  const auto deleted = Reg({"delete", kKey + "\\Deep", "/f"});
+  EXPECT_EQ(deleted.status, 0) << deleted.err;
+  EXPECT_EQ(
+      RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tollerbay\\Vellumtide\\Deep",
+                    0, KEY_READ, &key),
+      ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tollerbay\\Vellumtide",
+                          0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// The tool says why it failed, and fails: a store that is not a database
+// is damaged, not a missing key.
+TEST(RegTool, TellsTheRealReasonForAFailure) {
+  {
+    FILE* file =
+        std::fopen((vt::platform::SystemRoot() + "/registry.db").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a database at all, but long enough to look like one\n",
+               file);
+    std::fclose(file);
+  }
+  // Columns: arguments, what standard error must hold.
+  const struct {
+    std::vector<std::string> args;
+    const char* reason;
+  } kCases[] = {
+      {{"query", kKey}, "The registry database is damaged."},
+      {{"add", kKey, "/v", "Home", "/d", "x", "/f"},
+       "The registry database is damaged."},
+      {{"delete", kKey, "/f"}, "The registry database is damaged."},
+  };
+  for (const auto& c : kCases) {
+    const auto run = Reg(c.args);
+    EXPECT_NE(run.status, 0) << c.args[0];
+    EXPECT_NE(run.err.find(c.reason), std::string::npos)
+        << c.args[0] << ": " << run.err;
+  }
 }
 
 }  // namespace

@@ -7,13 +7,18 @@
 // without regard to case, and its parent); a value is a row of `vals`. Every
 // write runs in one IMMEDIATE transaction, in WAL mode, so another process
 // may read and write the same store at once and a process killed mid-write
-// leaves each value old or new. The root is looked up on every call and the
-// connection follows it, so each test's root has a registry of its own.
+// leaves each change whole or absent. Reads take no write lock: the schema
+// is only created under one when it is missing, so a reader never waits
+// behind another process's write. Every failure of the store is told as it
+// is (damaged, busy, full, denied), never as a missing key or value. The
+// root is looked up on every call and the connection follows it, so each
+// test's root has a registry of its own.
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -27,7 +32,10 @@
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
+// How long a write waits for another process's write before it gives up
+// with ERROR_BUSY: long enough for any change the program makes, short
+// enough that a main thread saving the settings does not freeze for long.
+std::atomic<int> busyTimeoutMs{2000};
 
 // Predefined roots, by the number of their handle. Columns: handle value,
 // hive name as paths begin.
@@ -142,9 +150,26 @@ LONG ErrorFor(int sqliteResult, LONG whenOther) {
       return ERROR_BADDB;
     case SQLITE_CANTOPEN:
       return ERROR_CANTOPEN;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return ERROR_BUSY;
+    case SQLITE_FULL:
+      return ERROR_DISK_FULL;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return ERROR_ACCESS_DENIED;
     default:
       return whenOther;
   }
+}
+
+// The result of a step that looks something up: found, not there
+// (notFound), or the store's own failure.
+LONG LookupResult(int step, LONG notFound) {
+  if (step == SQLITE_ROW) return ERROR_SUCCESS;
+  if (step == SQLITE_DONE) return notFound;
+  return ErrorFor(step, ERROR_CANTREAD);
 }
 
 // An open key: which store it lives in and which row it is. The row's id is
@@ -206,6 +231,9 @@ class Registry {
                  LPDWORD type, LPBYTE data, LPDWORD dataSize);
   LONG EnumKey(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize);
   LONG CloseKey(HKEY key);
+  void SetBusyTimeout(int milliseconds) {
+    if (db_) sqlite3_busy_timeout(db_.get(), milliseconds);
+  }
 
  private:
   // Where a handle leads: the store and the key's row, or an error.
@@ -217,13 +245,13 @@ class Registry {
   Target Resolve(HKEY key);
   sqlite3* Connect(const std::string& root, LONG& error);
   static LONG Prepare(sqlite3* db);
-  static sqlite3_int64 HiveRow(sqlite3* db, const char* name);
-  static std::optional<std::string> KeyPath(sqlite3* db, sqlite3_int64 id);
-  static std::optional<sqlite3_int64> ChildRow(sqlite3* db,
-                                               sqlite3_int64 parent,
-                                               const std::string& name);
-  static std::optional<StoredValue> FindValue(sqlite3* db, sqlite3_int64 key,
-                                              const std::string& name);
+  static LONG SchemaReady(sqlite3* db, bool& ready);
+  static LONG HiveRow(sqlite3* db, const char* name, sqlite3_int64& id);
+  static LONG KeyPath(sqlite3* db, sqlite3_int64 id, std::string& path);
+  static LONG ChildRow(sqlite3* db, sqlite3_int64 parent,
+                       const std::string& name, sqlite3_int64& id);
+  static LONG FindValue(sqlite3* db, sqlite3_int64 key, const std::string& name,
+                        StoredValue& value);
   HKEY AddHandle(KeyRef key);
 
   std::string connectedRoot_;
@@ -258,14 +286,41 @@ class Transaction {
   bool committed_ = false;
 };
 
+// Whether the tables and the hives are all there, found by reading alone.
+LONG Registry::SchemaReady(sqlite3* db, bool& ready) {
+  ready = false;
+  Statement tables(db,
+                   "SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                   "AND name IN ('keys', 'vals')");
+  const int step = tables.Step();
+  if (step != SQLITE_ROW) return ErrorFor(step, ERROR_CANTOPEN);
+  if (tables.Integer(0) != 2) return ERROR_SUCCESS;
+  for (const auto& hive : kHives) {
+    sqlite3_int64 id = 0;
+    const LONG found = HiveRow(db, hive.name, id);
+    if (found == ERROR_BADDB) return ERROR_SUCCESS;
+    if (found != ERROR_SUCCESS) return found;
+  }
+  ready = true;
+  return ERROR_SUCCESS;
+}
+
 LONG Registry::Prepare(sqlite3* db) {
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db, busyTimeoutMs.load());
   // Changing to WAL needs the database to itself for a moment; another
   // process doing the same at the same time is waited for by busy_timeout.
+  // A store already in WAL only has its header read.
   int result =
       sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   if (result != SQLITE_OK) return ErrorFor(result, ERROR_CANTOPEN);
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  // The write lock is taken only for a store that lacks its tables, so
+  // opening a store for reading never waits behind another writer.
+  bool ready = false;
+  if (const LONG checked = SchemaReady(db, ready); checked != ERROR_SUCCESS) {
+    return checked;
+  }
+  if (ready) return ERROR_SUCCESS;
   Transaction transaction(db);
   if (transaction.result() != SQLITE_OK) {
     return ErrorFor(transaction.result(), ERROR_CANTOPEN);
@@ -291,13 +346,15 @@ LONG Registry::Prepare(sqlite3* db) {
   for (const auto& hive : kHives) {
     // Hives have no parent; NULL parents are distinct in a UNIQUE index, so
     // the name alone is checked here.
-    if (HiveRow(db, hive.name) != 0) continue;
+    sqlite3_int64 id = 0;
+    const LONG found = HiveRow(db, hive.name, id);
+    if (found == ERROR_SUCCESS) continue;
+    if (found != ERROR_BADDB) return found;
     Statement add(db,
                   "INSERT INTO keys(parent, name, folded, path) "
                   "VALUES(NULL, ?1, ?1, ?1)");
-    if (add.Bind(1, std::string(hive.name)).Step() != SQLITE_DONE) {
-      return ERROR_CANTOPEN;
-    }
+    const int step = add.Bind(1, std::string(hive.name)).Step();
+    if (step != SQLITE_DONE) return ErrorFor(step, ERROR_CANTOPEN);
   }
   result = transaction.Commit();
   return result == SQLITE_OK ? ERROR_SUCCESS : ErrorFor(result, ERROR_CANTOPEN);
@@ -348,41 +405,45 @@ sqlite3* Registry::Connect(const std::string& root, LONG& error) {
   return db_.get();
 }
 
-sqlite3_int64 Registry::HiveRow(sqlite3* db, const char* name) {
+// A hive that is missing means a damaged store: every store has all three.
+LONG Registry::HiveRow(sqlite3* db, const char* name, sqlite3_int64& id) {
   Statement find(db, "SELECT id FROM keys WHERE parent IS NULL AND name = ?");
-  return find.Bind(1, std::string(name)).Step() == SQLITE_ROW ? find.Integer(0)
-                                                              : 0;
+  const LONG found =
+      LookupResult(find.Bind(1, std::string(name)).Step(), ERROR_BADDB);
+  if (found == ERROR_SUCCESS) id = find.Integer(0);
+  return found;
 }
 
-std::optional<std::string> Registry::KeyPath(sqlite3* db, sqlite3_int64 id) {
+LONG Registry::KeyPath(sqlite3* db, sqlite3_int64 id, std::string& path) {
   Statement find(db, "SELECT path FROM keys WHERE id = ?");
-  if (find.Bind(1, id).Step() != SQLITE_ROW) return std::nullopt;
-  return find.Text(0);
+  const LONG found = LookupResult(find.Bind(1, id).Step(), ERROR_KEY_DELETED);
+  if (found == ERROR_SUCCESS) path = find.Text(0);
+  return found;
 }
 
-std::optional<sqlite3_int64> Registry::ChildRow(sqlite3* db,
-                                                sqlite3_int64 parent,
-                                                const std::string& name) {
+LONG Registry::ChildRow(sqlite3* db, sqlite3_int64 parent,
+                        const std::string& name, sqlite3_int64& id) {
   Statement find(db, "SELECT id FROM keys WHERE parent = ? AND folded = ?");
-  if (find.Bind(1, parent)
-          .Bind(2, vt::platform::AnsiToUtf8(Fold(name)))
-          .Step() != SQLITE_ROW) {
-    return std::nullopt;
-  }
-  return find.Integer(0);
+  const LONG found = LookupResult(
+      find.Bind(1, parent).Bind(2, vt::platform::AnsiToUtf8(Fold(name))).Step(),
+      ERROR_FILE_NOT_FOUND);
+  if (found == ERROR_SUCCESS) id = find.Integer(0);
+  return found;
 }
 
-std::optional<StoredValue> Registry::FindValue(sqlite3* db, sqlite3_int64 key,
-                                               const std::string& name) {
+LONG Registry::FindValue(sqlite3* db, sqlite3_int64 key,
+                         const std::string& name, StoredValue& value) {
   Statement find(db,
                  "SELECT name, type, data FROM vals WHERE key = ? AND "
                  "folded = ?");
-  if (find.Bind(1, key).Bind(2, vt::platform::AnsiToUtf8(Fold(name))).Step() !=
-      SQLITE_ROW) {
-    return std::nullopt;
+  const LONG found = LookupResult(
+      find.Bind(1, key).Bind(2, vt::platform::AnsiToUtf8(Fold(name))).Step(),
+      ERROR_FILE_NOT_FOUND);
+  if (found == ERROR_SUCCESS) {
+    value = StoredValue{vt::platform::Utf8ToAnsi(find.Text(0)),
+                        static_cast<DWORD>(find.Integer(1)), find.Blob(2)};
   }
-  return StoredValue{vt::platform::Utf8ToAnsi(find.Text(0)),
-                     static_cast<DWORD>(find.Integer(1)), find.Blob(2)};
+  return found;
 }
 
 Registry::Target Registry::Resolve(HKEY key) {
@@ -393,8 +454,8 @@ Registry::Target Registry::Resolve(HKEY key) {
     if (hive.handle != number) continue;
     target.db = Connect(root, target.error);
     if (target.db == nullptr) return target;
-    target.key = {root, HiveRow(target.db, hive.name)};
-    if (target.key.id == 0) target.error = ERROR_BADDB;
+    target.key = {root, 0};
+    target.error = HiveRow(target.db, hive.name, target.key.id);
     return target;
   }
   const auto it = handles_.find(number);
@@ -406,8 +467,9 @@ Registry::Target Registry::Resolve(HKEY key) {
   // A handle keeps to the store it was opened in, even after the system
   // root has moved.
   target.db = Connect(target.key.root, target.error);
-  if (target.db != nullptr && !KeyPath(target.db, target.key.id)) {
-    target.error = ERROR_KEY_DELETED;
+  if (target.db != nullptr) {
+    std::string path;
+    target.error = KeyPath(target.db, target.key.id, path);
   }
   return target;
 }
@@ -428,20 +490,22 @@ LONG Registry::CreateKey(HKEY base, LPCSTR subKey, PHKEY result,
   if (transaction.result() != SQLITE_OK) {
     return ErrorFor(transaction.result(), ERROR_CANTWRITE);
   }
-  const auto parentPath = KeyPath(target.db, target.key.id);
-  if (!parentPath) return ERROR_KEY_DELETED;
+  std::string path;
+  if (const LONG found = KeyPath(target.db, target.key.id, path)) return found;
   sqlite3_int64 id = target.key.id;
-  std::string path = *parentPath;
   bool created = false;
   for (const auto& part : SplitPath(subKey == nullptr ? "" : subKey)) {
     const std::string utf8 = vt::platform::AnsiToUtf8(part);
     path += "\\" + utf8;
-    if (const auto child = ChildRow(target.db, id, part)) {
-      id = *child;
+    sqlite3_int64 child = 0;
+    const LONG found = ChildRow(target.db, id, part, child);
+    if (found == ERROR_SUCCESS) {
+      id = child;
       // The key's own spelling is kept: the stored path follows it.
-      path = *KeyPath(target.db, id);
+      if (const LONG again = KeyPath(target.db, id, path)) return again;
       continue;
     }
+    if (found != ERROR_FILE_NOT_FOUND) return found;
     Statement add(target.db,
                   "INSERT INTO keys(parent, name, folded, path) "
                   "VALUES(?, ?, ?, ?)");
@@ -470,9 +534,7 @@ LONG Registry::OpenKey(HKEY base, LPCSTR subKey, PHKEY result) {
   if (target.error != ERROR_SUCCESS) return target.error;
   sqlite3_int64 id = target.key.id;
   for (const auto& part : SplitPath(subKey == nullptr ? "" : subKey)) {
-    const auto child = ChildRow(target.db, id, part);
-    if (!child) return ERROR_FILE_NOT_FOUND;
-    id = *child;
+    if (const LONG found = ChildRow(target.db, id, part, id)) return found;
   }
   *result = AddHandle({target.key.root, id});
   return ERROR_SUCCESS;
@@ -483,10 +545,12 @@ LONG Registry::QueryValue(HKEY key, LPCSTR name, LPDWORD type, LPBYTE data,
   if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
   auto target = Resolve(key);
   if (target.error != ERROR_SUCCESS) return target.error;
-  const auto value =
-      FindValue(target.db, target.key.id, name == nullptr ? "" : name);
-  if (!value) return ERROR_FILE_NOT_FOUND;
-  return CopyValueOut(*value, type, data, dataSize);
+  StoredValue value;
+  if (const LONG found = FindValue(target.db, target.key.id,
+                                   name == nullptr ? "" : name, value)) {
+    return found;
+  }
+  return CopyValueOut(value, type, data, dataSize);
 }
 
 LONG Registry::SetValue(HKEY key, LPCSTR name, DWORD type, const BYTE* data,
@@ -500,7 +564,8 @@ LONG Registry::SetValue(HKEY key, LPCSTR name, DWORD type, const BYTE* data,
   if (transaction.result() != SQLITE_OK) {
     return ErrorFor(transaction.result(), ERROR_CANTWRITE);
   }
-  if (!KeyPath(target.db, target.key.id)) return ERROR_KEY_DELETED;
+  std::string path;
+  if (const LONG found = KeyPath(target.db, target.key.id, path)) return found;
   // An existing value keeps its place and the spelling of its name.
   Statement upsert(target.db,
                    "INSERT INTO vals(key, name, folded, type, data) "
@@ -547,16 +612,19 @@ LONG Registry::DeleteKey(HKEY base, LPCSTR subKey) {
   }
   sqlite3_int64 id = target.key.id;
   for (const auto& part : SplitPath(subKey)) {
-    const auto child = ChildRow(target.db, id, part);
-    if (!child) return ERROR_FILE_NOT_FOUND;
-    id = *child;
+    if (const LONG found = ChildRow(target.db, id, part, id)) return found;
   }
   // A hive itself is never deleted.
   Statement hive(target.db, "SELECT parent IS NULL FROM keys WHERE id = ?");
-  if (hive.Bind(1, id).Step() != SQLITE_ROW) return ERROR_KEY_DELETED;
+  if (const LONG found =
+          LookupResult(hive.Bind(1, id).Step(), ERROR_KEY_DELETED)) {
+    return found;
+  }
   if (hive.Integer(0) != 0) return ERROR_ACCESS_DENIED;
   Statement children(target.db, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
-  if (children.Bind(1, id).Step() == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+  const int childStep = children.Bind(1, id).Step();
+  if (childStep == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+  if (childStep != SQLITE_DONE) return ErrorFor(childStep, ERROR_CANTREAD);
   Statement values(target.db, "DELETE FROM vals WHERE key = ?");
   int step = values.Bind(1, id).Step();
   if (step != SQLITE_DONE) return ErrorFor(step, ERROR_CANTWRITE);
@@ -577,8 +645,10 @@ LONG Registry::EnumValue(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize,
   Statement find(target.db,
                  "SELECT name, type, data FROM vals WHERE key = ? "
                  "ORDER BY id LIMIT 1 OFFSET ?");
-  if (find.Bind(1, target.key.id).Bind(2, index).Step() != SQLITE_ROW) {
-    return ERROR_NO_MORE_ITEMS;
+  if (const LONG found =
+          LookupResult(find.Bind(1, target.key.id).Bind(2, index).Step(),
+                       ERROR_NO_MORE_ITEMS)) {
+    return found;
   }
   const StoredValue value{vt::platform::Utf8ToAnsi(find.Text(0)),
                           static_cast<DWORD>(find.Integer(1)), find.Blob(2)};
@@ -592,8 +662,10 @@ LONG Registry::EnumKey(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize) {
   Statement find(target.db,
                  "SELECT name FROM keys WHERE parent = ? "
                  "ORDER BY folded LIMIT 1 OFFSET ?");
-  if (find.Bind(1, target.key.id).Bind(2, index).Step() != SQLITE_ROW) {
-    return ERROR_NO_MORE_ITEMS;
+  if (const LONG found =
+          LookupResult(find.Bind(1, target.key.id).Bind(2, index).Step(),
+                       ERROR_NO_MORE_ITEMS)) {
+    return found;
   }
   return CopyNameOut(vt::platform::Utf8ToAnsi(find.Text(0)), name, nameSize);
 }
@@ -683,3 +755,13 @@ LONG RegCloseKey(HKEY key) {
   auto locked = Lock();
   return locked.registry.CloseKey(key);
 }
+
+namespace vt::platform {
+
+void SetRegistryBusyTimeout(int milliseconds) {
+  busyTimeoutMs = milliseconds;
+  auto locked = Lock();
+  locked.registry.SetBusyTimeout(milliseconds);
+}
+
+}  // namespace vt::platform

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/internal/no_destroy.h"
 
@@ -65,6 +66,17 @@ FailureTable& OsFailures() {
   return table.get();
 }
 
+struct OsCallGate {
+  std::mutex mutex;
+  std::function<void(const char*)> gate;
+  std::atomic<bool> set{false};
+};
+
+OsCallGate& Gate() {
+  static NoDestroy<OsCallGate> gate;
+  return gate.get();
+}
+
 }  // namespace
 
 void ArmCallFailure(const char* function, int wsaError, int times) {
@@ -75,9 +87,30 @@ void ArmOsFailure(const char* function, int posixErrno, int times) {
   OsFailures().Arm(function, posixErrno, times);
 }
 
+void SetOsCallGate(std::function<void(const char* function)> gate) {
+  OsCallGate& held = Gate();
+  std::lock_guard lock(held.mutex);
+  held.gate = std::move(gate);
+  held.set.store(static_cast<bool>(held.gate), std::memory_order_release);
+}
+
+void PassOsCallGate(const char* function) {
+  OsCallGate& held = Gate();
+  if (!held.set.load(std::memory_order_acquire)) return;
+  std::function<void(const char*)> gate;
+  {
+    std::lock_guard lock(held.mutex);
+    gate = held.gate;
+  }
+  // Run outside the lock: a gate that waits must not stop other threads
+  // from passing it or a test from removing it.
+  if (gate) gate(function);
+}
+
 void ClearSocketSeam() {
   CallFailures().Clear();
   OsFailures().Clear();
+  SetOsCallGate(nullptr);
 }
 
 int TakeCallFailure(const char* function) {

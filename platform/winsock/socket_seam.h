@@ -8,7 +8,17 @@
 // them. Both are thread-safe and cost one atomic load while unarmed.
 #pragma once
 
+#include <functional>
+
 namespace vt::platform {
+
+// A gate every OS call of the module passes just before it reaches the OS,
+// after its socket has been looked up: a test can hold a call there to
+// open the window in which another thread closes the socket. An empty gate
+// removes it; ClearSocketSeam removes it too.
+void SetOsCallGate(std::function<void(const char* function)> gate);
+// Runs the gate, if one is set, for the named OS call.
+void PassOsCallGate(const char* function);
 
 // times < 0: until ClearSocketSeam; times == 0 disarms the name.
 void ArmCallFailure(const char* function, int wsaError, int times);

@@ -18,11 +18,13 @@
 
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/internal/no_destroy.h"
 #include "platform/winsock/socket_seam.h"
@@ -114,6 +116,7 @@ auto OsCall(const char* function, Call call) -> decltype(call()) {
     errno = injected;
     return -1;
   }
+  PassOsCallGate(function);
   return call();
 }
 
@@ -129,49 +132,114 @@ struct SocketState {
   DWORD receiveTimeoutMs = 0;
 };
 
+// Every call on a socket holds a use of it for as long as it runs, so that
+// closesocket from another thread never closes the descriptor while a call
+// is between its look-up and the system call: the number could meanwhile
+// belong to the registry's database or a new socket. closesocket marks the
+// socket closing, which refuses new uses, wakes the calls that block on it,
+// waits for the last use to end, and only then forgets and closes it.
 class SocketTable {
  public:
   void Add(int fd) {
     std::lock_guard lock(mutex_);
-    sockets_[fd] = SocketState{};
+    sockets_[fd] = Entry{};
+  }
+  // Takes a use of fd; false when fd is not ours or is being closed.
+  bool Acquire(int fd) {
+    std::lock_guard lock(mutex_);
+    auto found = sockets_.find(fd);
+    if (found == sockets_.end() || found->second.closing) return false;
+    ++found->second.users;
+    return true;
+  }
+  void Release(int fd) {
+    std::lock_guard lock(mutex_);
+    auto found = sockets_.find(fd);
+    if (found == sockets_.end()) return;
+    if (--found->second.users == 0 && found->second.closing) {
+      unused_.notify_all();
+    }
   }
   std::optional<SocketState> Find(int fd) {
     std::lock_guard lock(mutex_);
     auto found = sockets_.find(fd);
     if (found == sockets_.end()) return std::nullopt;
-    return found->second;
+    return found->second.state;
+  }
+  // Whether closesocket has begun on fd: a blocking call that returns then
+  // was released by the close, not by the peer.
+  bool Closing(int fd) {
+    std::lock_guard lock(mutex_);
+    auto found = sockets_.find(fd);
+    return found == sockets_.end() || found->second.closing;
   }
   void MarkShut(int fd, bool send, bool receive) {
     std::lock_guard lock(mutex_);
     auto found = sockets_.find(fd);
     if (found == sockets_.end()) return;
-    found->second.sendShut |= send;
-    found->second.receiveShut |= receive;
+    found->second.state.sendShut |= send;
+    found->second.state.receiveShut |= receive;
   }
   void SetTimeout(int fd, int nativeOption, DWORD milliseconds) {
     std::lock_guard lock(mutex_);
     auto found = sockets_.find(fd);
     if (found == sockets_.end()) return;
-    (nativeOption == SO_SNDTIMEO ? found->second.sendTimeoutMs
-                                 : found->second.receiveTimeoutMs) =
+    (nativeOption == SO_SNDTIMEO ? found->second.state.sendTimeoutMs
+                                 : found->second.state.receiveTimeoutMs) =
         milliseconds;
   }
-  // Forgets fd before it is closed, so that no other thread can reach the
-  // number once the OS may hand it out again.
-  bool Remove(int fd) {
+  // Marks fd closing so that no new call can use it. Returns the number of
+  // calls still using it, or nullopt when fd is not ours or is already
+  // being closed by another thread.
+  std::optional<int> BeginClose(int fd) {
     std::lock_guard lock(mutex_);
-    return sockets_.erase(fd) == 1;
+    auto found = sockets_.find(fd);
+    if (found == sockets_.end() || found->second.closing) return std::nullopt;
+    found->second.closing = true;
+    return found->second.users;
+  }
+  // Waits until no call uses fd any more, then forgets it, so that no other
+  // thread can reach the number once the OS may hand it out again.
+  void FinishClose(int fd) {
+    std::unique_lock lock(mutex_);
+    unused_.wait(lock, [&] { return sockets_.at(fd).users == 0; });
+    sockets_.erase(fd);
   }
 
  private:
+  struct Entry {
+    SocketState state;
+    int users = 0;
+    bool closing = false;
+  };
   std::mutex mutex_;
-  std::unordered_map<int, SocketState> sockets_;
+  std::condition_variable unused_;
+  std::unordered_map<int, Entry> sockets_;
 };
 
 SocketTable& Sockets() {
   static NoDestroy<SocketTable> table;
   return table.get();
 }
+
+// A use of one of our sockets, held for the length of one call.
+class UsedSocket {
+ public:
+  UsedSocket() = default;
+  explicit UsedSocket(int fd) : fd_(fd) {}
+  UsedSocket(UsedSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UsedSocket(const UsedSocket&) = delete;
+  UsedSocket& operator=(const UsedSocket&) = delete;
+  UsedSocket& operator=(UsedSocket&&) = delete;
+  ~UsedSocket() {
+    if (fd_ >= 0) Sockets().Release(fd_);
+  }
+  explicit operator bool() const { return fd_ >= 0; }
+  int operator*() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
 
 int FailFromErrno() {
   SetError(WsaErrorFromErrno(errno));
@@ -183,14 +251,14 @@ int Fail(int wsaError) {
   return winsock::kSocketError;
 }
 
-// The descriptor behind s, or nullopt with WSAENOTSOCK set.
-std::optional<int> Lookup(winsock::SOCKET s) {
+// A use of the descriptor behind s, or an empty one with WSAENOTSOCK set.
+UsedSocket Lookup(winsock::SOCKET s) {
   if (s > static_cast<winsock::SOCKET>(INT_MAX) ||
-      !Sockets().Find(static_cast<int>(s))) {
+      !Sockets().Acquire(static_cast<int>(s))) {
     SetError(WSAENOTSOCK);
-    return std::nullopt;
+    return UsedSocket();
   }
-  return static_cast<int>(s);
+  return UsedSocket(static_cast<int>(s));
 }
 
 int IntOption(int fd, int level, int option) {
@@ -394,7 +462,12 @@ std::optional<int> NativeFlags(int flags, bool receiving) {
     if (!receiving) return std::nullopt;
     native |= MSG_PEEK;
   }
-  if (flags & ~(kMsgOob | kMsgDontRoute | winsock::kMsgPeek)) {
+  if (flags & winsock::kMsgMore) {
+    if (receiving) return std::nullopt;
+    native |= MSG_MORE;
+  }
+  if (flags &
+      ~(kMsgOob | kMsgDontRoute | winsock::kMsgPeek | winsock::kMsgMore)) {
     return std::nullopt;
   }
   return native;
@@ -610,7 +683,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
     if (IsTransientAcceptError(errno)) continue;
     // closesocket from another thread ends a waiting accept; the target
     // system reports that as an interrupted call.
-    if (!Sockets().Find(*fd)) {
+    if (Sockets().Closing(*fd)) {
       SetError(WSAEINTR);
     } else {
       FailFromErrno();
@@ -630,6 +703,7 @@ int connect(SOCKET s, const sockaddr* address, int length) {
       }) == 0) {
     return 0;
   }
+  if (Sockets().Closing(*fd)) return Fail(WSAEINTR);
   if (errno == EINTR) return FinishInterruptedConnect(*fd);
   // A blocking connect stopped by SO_SNDTIMEO reports EINPROGRESS on Linux.
   if (errno == EINPROGRESS) return Fail(WSAETIMEDOUT);
@@ -656,6 +730,7 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
                     *nativeFlags | MSG_NOSIGNAL);
     });
     if (result < 0) {
+      if (Sockets().Closing(*fd)) return Fail(WSAEINTR);
       if (errno == EINTR) continue;
       if (sent > 0) return sent;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return Fail(WSAETIMEDOUT);
@@ -681,6 +756,9 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     const ssize_t result = OsCall("recv", [&] {
       return ::recv(*fd, buffer, static_cast<size_t>(length), *nativeFlags);
     });
+    // A receive released by closesocket on another thread sees an end of
+    // stream or an error; the target system reports an interrupted call.
+    if (result <= 0 && Sockets().Closing(*fd)) return Fail(WSAEINTR);
     if (result >= 0) return static_cast<int>(result);
     if (errno == EINTR) continue;
     // Our sockets are always blocking, so a would-block is SO_RCVTIMEO
@@ -717,20 +795,26 @@ int shutdown(SOCKET s, int how) {
 
 int closesocket(SOCKET s) {
   if (!Enter("closesocket")) return kSocketError;
-  const auto fd = Lookup(s);
-  if (!fd || !Sockets().Remove(*fd)) {
+  const std::optional<int> users =
+      s > static_cast<SOCKET>(INT_MAX)
+          ? std::nullopt
+          : Sockets().BeginClose(static_cast<int>(s));
+  if (!users) {
     SetError(WSAENOTSOCK);
     return kSocketError;
   }
-  // Linux does not wake a thread blocked in accept when the socket is
-  // closed, the target system does; shutting a listening socket down first
-  // releases the waiter.
-  if (IntOption(*fd, SOL_SOCKET, SO_ACCEPTCONN) == 1) {
-    ::shutdown(*fd, SHUT_RDWR);
+  const int fd = static_cast<int>(s);
+  // Linux does not wake a thread blocked in accept, recv or connect when the
+  // socket is closed, the target system does; shutting the socket down
+  // first releases the waiters. A socket nobody waits on is closed as it
+  // stands, so its peer sees what a plain close gives it.
+  if (*users > 0 || IntOption(fd, SOL_SOCKET, SO_ACCEPTCONN) == 1) {
+    ::shutdown(fd, SHUT_RDWR);
   }
+  Sockets().FinishClose(fd);
   // close() is not retried after EINTR: Linux has released the descriptor
   // whatever it reports, and a retry could close someone else's.
-  ::close(*fd);
+  ::close(fd);
   return 0;
 }
 

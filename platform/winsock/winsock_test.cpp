@@ -1,14 +1,20 @@
 // Windows Sockets against real loopback sockets: start-up, the stream calls,
 // time-outs, dead peers, accept's retries and the test seam.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <winsock.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -401,22 +407,164 @@ TEST_F(WinsockStream, ReceiveAndSendGoOnAfterInterruptions) {
                       WSAECONNRESET);
 }
 
-TEST_F(WinsockStream, ClosingAListenerReleasesAThreadWaitingInAccept) {
+// closesocket from another thread releases a call that blocks on the
+// socket, as the target system does, and the call reports an interrupted
+// call rather than an end of stream. Each case is checked once the waiting
+// thread really sits in the system call, so the close cannot come first.
+// Columns: name, the system call the thread blocks in, the blocking call.
+struct BlockedCall {
+  const char* name;
+  long syscallNumber;
+  std::function<int(SOCKET)> call;
+};
+
+TEST_F(WinsockStream, ClosingASocketReleasesAThreadBlockedOnIt) {
+  const BlockedCall kCases[] = {
+      {"accept", SYS_accept4,
+       [](SOCKET s) {
+         return accept(s, nullptr, nullptr) == INVALID_SOCKET ? SOCKET_ERROR
+                                                              : 0;
+       }},
+      {"recv", SYS_recvfrom,
+       [](SOCKET s) {
+         char buffer[8];
+         return recv(s, buffer, sizeof buffer, 0);
+       }},
+      {"connect", SYS_connect, [](SOCKET s) {
+         // The listener's queue is full and it never accepts, so Linux drops
+         // the handshake and connect waits for an answer that never comes.
+         const sockaddr_in address =
+             LoopbackAddress(static_cast<USHORT>(s >> 16));
+         return connect(s & 0xffff, AsAddress(address), sizeof address);
+       }}};
+  Socket full = Listener(0);
+  ASSERT_TRUE(full.valid());
+  const USHORT fullPort = LocalPort(full.get());
+  // A backlog of 0 still queues one connection on Linux; fill the queue.
+  std::vector<Socket> queued;
+  for (int i = 0; i < 2; ++i) {
+    Socket waiting(socket(AF_INET, SOCK_STREAM, 0));
+    SetMilliseconds(waiting, SO_SNDTIMEO, 300);
+    const sockaddr_in address = LoopbackAddress(fullPort);
+    connect(waiting.get(), AsAddress(address), sizeof address);
+    queued.push_back(std::move(waiting));
+  }
+  for (const BlockedCall& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Socket listener = Listener();
+    ASSERT_TRUE(listener.valid());
+    // Should the close not release the call, its own time-out still does,
+    // after the check below has already failed.
+    SetMilliseconds(listener, SO_RCVTIMEO, 12000);
+    Socket client;
+    Socket server;
+    SOCKET target;
+    SOCKET argument;
+    if (std::string(c.name) == "accept") {
+      target = listener.get();
+      argument = target;
+    } else if (std::string(c.name) == "recv") {
+      client = Connect(LocalPort(listener.get()));
+      server = Accept(listener);
+      ASSERT_TRUE(server.valid());
+      SetMilliseconds(server, SO_RCVTIMEO, 12000);
+      target = server.get();
+      argument = target;
+    } else {
+      client = Socket(socket(AF_INET, SOCK_STREAM, 0));
+      SetMilliseconds(client, SO_SNDTIMEO, 12000);
+      target = client.get();
+      ASSERT_LT(target, 0xffffu);
+      argument = target | (static_cast<SOCKET>(fullPort) << 16);
+    }
+    std::atomic<pid_t> tid{0};
+    auto waiting = std::async(std::launch::async, [&] {
+      tid = static_cast<pid_t>(::syscall(SYS_gettid));
+      const int result = c.call(argument);
+      return std::make_pair(result, WSAGetLastError());
+    });
+    for (int i = 0; i < 1000 && tid == 0; ++i) ::usleep(1000);
+    ASSERT_TRUE(WaitUntilBlockedIn(tid, c.syscallNumber));
+    Socket& owner = target == listener.get() ? listener
+                    : target == server.get() ? server
+                                             : client;
+    // closesocket itself must not wait for the call's own time-out.
+    auto closing = std::async(
+        std::launch::async, [&owner] { return closesocket(owner.release()); });
+    ASSERT_EQ(closing.wait_for(std::chrono::seconds(10)),
+              std::future_status::ready);
+    EXPECT_EQ(closing.get(), 0);
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(10)),
+              std::future_status::ready);
+    const auto [result, error] = waiting.get();
+    EXPECT_EQ(result, SOCKET_ERROR);
+    EXPECT_EQ(error, WSAEINTR);
+  }
+}
+
+// A call between its look-up and its system call keeps the descriptor: a
+// close from another thread waits for it, so the number cannot meanwhile
+// go to another socket or file and the held call cannot reach that one.
+TEST_F(WinsockStream, CloseWaitsForACallStillUsingTheSocket) {
   Socket listener = Listener();
-  const SOCKET s = listener.get();
-  auto waiting = std::async(std::launch::async, [s] {
-    const SOCKET got = accept(s, nullptr, nullptr);
-    return std::make_pair(got, WSAGetLastError());
+  Socket client = Connect(LocalPort(listener.get()));
+  Socket server = Accept(listener);
+  ASSERT_TRUE(server.valid());
+  const SOCKET held = server.get();
+
+  std::promise<void> reached;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  vt::platform::SetOsCallGate([&reached, released](const char* function) {
+    if (std::string_view(function) != "send") return;
+    reached.set_value();
+    released.wait();
   });
-  // Give the thread time to block; if it has not yet, accept fails at once
-  // on the closed socket, which the check below accepts as well.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(closesocket(listener.release()), 0);
-  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)),
+  auto sending = std::async(std::launch::async,
+                            [held] { return send(held, "secret", 6, 0); });
+  ASSERT_EQ(reached.get_future().wait_for(std::chrono::seconds(10)),
             std::future_status::ready);
-  const auto [got, error] = waiting.get();
-  EXPECT_EQ(got, INVALID_SOCKET);
-  EXPECT_TRUE(error == WSAEINTR || error == WSAENOTSOCK) << error;
+  vt::platform::SetOsCallGate(nullptr);
+  std::atomic<pid_t> closer{0};
+  auto closing = std::async(std::launch::async, [&server, &closer] {
+    closer = static_cast<pid_t>(::syscall(SYS_gettid));
+    return closesocket(server.release());
+  });
+  // Wait until the close has either finished or settled down to wait for
+  // the held send; only then is a new descriptor opened.
+  bool settled = false;
+  for (int i = 0; i < 5000 && !settled; ++i) {
+    settled = closing.wait_for(std::chrono::milliseconds(2)) ==
+                  std::future_status::ready ||
+              (closer != 0 && WaitUntilBlockedIn(closer, SYS_futex, 0));
+  }
+  ASSERT_TRUE(settled);
+
+  // A descriptor opened now must not take the number the held send is about
+  // to use, or the send would reach it. Numbers are handed out lowest
+  // first, so open until the held number or one beyond it comes out.
+  std::vector<int> opened;
+  bool reused = false;
+  while (opened.size() < 256) {
+    int pair[2];
+    ASSERT_EQ(::pipe2(pair, O_NONBLOCK), 0);
+    opened.push_back(pair[0]);
+    opened.push_back(pair[1]);
+    reused =
+        pair[0] == static_cast<int>(held) || pair[1] == static_cast<int>(held);
+    if (reused || pair[0] > static_cast<int>(held)) break;
+  }
+  release.set_value();
+  ASSERT_EQ(sending.wait_for(std::chrono::seconds(10)),
+            std::future_status::ready);
+  ASSERT_EQ(closing.wait_for(std::chrono::seconds(10)),
+            std::future_status::ready);
+  EXPECT_EQ(closing.get(), 0);
+  EXPECT_FALSE(reused) << "the number went to another descriptor";
+  EXPECT_EQ(sending.get(), SOCKET_ERROR);
+  for (int fd : opened) ::close(fd);
+  // The socket is gone once the close has returned.
+  EXPECT_SOCKET_ERROR(send(held, "x", 1, 0), WSAENOTSOCK);
 }
 
 // --- the seam --------------------------------------------------------------

@@ -2,6 +2,11 @@
 // loopback listener on a free port, and one-line checks of a failed call.
 #pragma once
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <winsock.h>
 
@@ -126,6 +131,22 @@ inline std::string ReceiveUpTo(const Socket& s, std::size_t count) {
     text.append(buffer, static_cast<std::size_t>(got));
   }
   return text;
+}
+
+// Waits until thread tid sits in the named system call, as the kernel
+// reports it in /proc, rather than sleeping and hoping it got there. False
+// after timeoutMs without it.
+inline bool WaitUntilBlockedIn(pid_t tid, long syscallNumber,
+                               int timeoutMs = 10000) {
+  const std::string path =
+      "/proc/self/task/" + std::to_string(tid) + "/syscall";
+  for (int waited = 0;; waited += 2) {
+    std::ifstream in(path);
+    long current = -1;
+    if (in >> current && current == syscallNumber) return true;
+    if (waited >= timeoutMs) return false;
+    ::usleep(2000);
+  }
 }
 
 }  // namespace vt::winsock_test
