@@ -24,7 +24,7 @@ out=$2
 ip link set lo up || exit 1
 work=$(mktemp -d)
 pid=
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && pkill -KILL -P "$pid"; [ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 export VELLUMTIDE_ROOT=$work/root VELLUMTIDE_DRIVER=null
 unset DISPLAY VELLUMTIDE_ANSWERS
 mkdir -p "$VELLUMTIDE_ROOT"
@@ -86,7 +86,9 @@ if tail -n +2 "$work/trace" | grep -qE '^[0-9]+ +exec'; then
   failures=$((failures + 1))
 fi
 
-kill -TERM "$pid"
+# The daemon is strace's child; it ends on SIGTERM, and strace with it.
+daemon=$(pgrep -P "$pid" | head -1)
+kill -TERM "${daemon:-$pid}"
 wait "$pid"
 pid=
 exit $((failures > 0))
