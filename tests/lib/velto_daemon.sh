@@ -35,7 +35,18 @@ start_velto_daemon() {
   [ -n "$velto_login" ] || { echo "no login in the daemon's reply"; return 1; }
 }
 
-daemon_descriptors() { ls "/proc/$velto_pid/fd" | wc -l; }
+# The daemon's open descriptors once it has finished with every connection:
+# a client sees the reply end before the daemon has closed its side, so the
+# count is taken only when no connection on port 79 is left but in
+# TIME-WAIT (up to 10 s).
+daemon_descriptors() {
+  local _
+  for _ in $(seq 200); do
+    ss -tanH '( sport = :79 )' | grep -vqE '^(LISTEN|TIME-WAIT)' || break
+    sleep 0.05
+  done
+  ls "/proc/$velto_pid/fd" | wc -l
+}
 daemon_rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$velto_pid/status"; }
 
 # stop_velto_daemon: SIGTERM, then waits up to 10 s; true when it ended with
