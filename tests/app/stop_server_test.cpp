@@ -19,7 +19,9 @@ TEST_F(WholeProgram, StopServerFromTheMenuSavesUnappliedEntriesAndEnds) {
   configtest::StoreText("Office", "Room 1");
   bool loaded = false;
   std::string caption;
+  HMENU menu = nullptr;
   vt::testing::WhenIdle([&] {
+    menu = appMenu;
     // Start-up left the window hidden, loaded, with Apply off.
     loaded =
         !IsWindowVisible(configWindow) &&
@@ -42,6 +44,9 @@ TEST_F(WholeProgram, StopServerFromTheMenuSavesUnappliedEntriesAndEnds) {
   EXPECT_EQ(configtest::StoredMinutes(), 9u);
   EXPECT_TRUE(vt::testing::MessageBoxes().empty());
   ExpectIconAddedThenRemoved();
+  // Menu 105 itself is destroyed, not only forgotten.
+  ASSERT_NE(menu, nullptr);
+  EXPECT_FALSE(IsMenu(menu));
   EXPECT_EQ(appMenu, nullptr);
   EXPECT_EQ(popupMenu, nullptr);
   ExpectHooksOff();
