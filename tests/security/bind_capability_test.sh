@@ -73,8 +73,8 @@ else
   echo "FAIL: uid $uid, effective $effective, permitted $permitted"
   failures=$((failures + 1))
 fi
-printed=$(as_user timeout 20 finger nobody@127.0.0.1 2>&1)
-if [ "$printed" = "nobody hidden or not logged-in." ]; then
+printed=$(as_user timeout 20 finger someone@127.0.0.1 2>&1)
+if [ "$printed" = "someone hidden or not logged-in." ]; then
   echo "ok:   answers on port 79"
 else
   echo "FAIL: finger printed: $printed"
