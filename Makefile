@@ -11,10 +11,11 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
         mount procps
 
 DEPS += dpkg-dev lintian desktop-file-utils libcap2-bin man-db pngcheck   # make package and tests/package
+DEPS += strace   # security tests: strace over the daemon
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run package format clean
+.PHONY: deps build test run package format clean fuzz
 
 deps:
 	@missing=$$(for p in $(DEPS); do \
@@ -65,3 +66,12 @@ format:
 
 clean:
 	rm -rf build
+
+# Every fuzzer of the sanitizer build for FUZZ_SECONDS each (make test runs
+# them for a few seconds). New inputs gather in each fuzzer's corpus folder
+# in the build tree; a crash input lands in build/asan/tests/fuzz-crashes/.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	VT_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset asan -L fuzz
