@@ -217,9 +217,8 @@ void PressDefault(HWND dialog, HWND focus) {
                reinterpret_cast<LPARAM>(button));
 }
 
-HWND CreateFromTemplate(LPCSTR templateName, HWND owner, DLGPROC procedure,
+HWND CreateFromTemplate(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
                         LPARAM initParam, bool modal) {
-  const vtres::Dialog* tpl = FindTemplate(templateName);
   if (!tpl) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
@@ -336,19 +335,27 @@ using namespace vt::user;
 
 HWND CreateDialogParamA(HINSTANCE, LPCSTR templateName, HWND owner,
                         DLGPROC procedure, LPARAM initParam) {
-  return CreateFromTemplate(templateName, owner, procedure, initParam, false);
+  return CreateFromTemplate(FindTemplate(templateName), owner, procedure,
+                            initParam, false);
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner,
                         DLGPROC procedure, LPARAM initParam) {
+  return RunModalDialog(FindTemplate(templateName), owner, procedure,
+                        initParam);
+}
+
+namespace vt::user {
+
+INT_PTR RunModalDialog(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
+                       LPARAM initParam) {
   HWND ownerTop = nullptr;
   if (owner) {
     Lock lock(S().mutex);
     auto o = Find(owner);
     if (o) ownerTop = TopLevelOf(*o);
   }
-  HWND dialog =
-      CreateFromTemplate(templateName, ownerTop, procedure, initParam, true);
+  HWND dialog = CreateFromTemplate(tpl, ownerTop, procedure, initParam, true);
   if (!dialog) return -1;
   auto record = DialogRecord(dialog);
   if (!record) return -1;
@@ -377,6 +384,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner,
   if (IsWindow(dialog)) DestroyWindow(dialog);
   return result;
 }
+
+}  // namespace vt::user
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
   HWND owner = nullptr;

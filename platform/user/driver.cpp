@@ -2,8 +2,8 @@
 //
 // Every entry first gets a harmless default here; the chosen driver then
 // overwrites the entries it has. The defaults describe a headless desktop:
-// a 1024 × 768 screen, fonts measured from their point size, message boxes
-// answered with their default button and popup menus dismissed.
+// a 1024 × 768 screen, fonts measured from their point size, and nobody
+// watching.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +48,7 @@ FontMetrics DefaultFontMetrics(const FontSpec& font) {
 
 void FillDefaults(Driver& d) {
   d.name = "none";
+  d.display = false;
   d.windowCreated = [](const WindowInfo&) {};
   d.windowDestroyed = [](HWND) {};
   d.windowShown = [](HWND, bool) {};
@@ -79,8 +80,6 @@ void FillDefaults(Driver& d) {
   d.trayIconAdded = [](const TrayIconState&) {};
   d.trayIconModified = [](const TrayIconState&) {};
   d.trayIconDeleted = [](HWND, UINT) {};
-  d.messageBox = [](const MessageBoxRequest& r) { return r.defaultAnswer; };
-  d.trackPopup = [](const PopupRequest&) { return UINT{0}; };
 }
 
 }  // namespace

@@ -89,7 +89,38 @@ LRESULT EditChar(HWND edit, WPARAM wParam) {
   return 0;
 }
 
+// The dialog a multi-line edit sits in, or null. Such an edit takes every
+// key from the dialog, so it does itself what the dialog would have done
+// with Esc and, unless it keeps Enter, with Enter.
+HWND DialogAround(HWND edit) {
+  if (!Multiline(edit)) return nullptr;
+  HWND parent = ParentOf(edit);
+  return parent && ClassNameOf(parent) == kDialogClass ? parent : nullptr;
+}
+
+LRESULT EditDialogKey(HWND dialog, WPARAM key) {
+  if (key == VK_ESCAPE) {
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  LRESULT def = SendMessageA(dialog, DM_GETDEFID, 0, 0);
+  int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+  HWND button = GetDlgItem(dialog, id);
+  if (button && !IsWindowEnabled(button)) {
+    MessageBeep(0);
+    return 0;
+  }
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+  return 0;
+}
+
 LRESULT EditKeyDown(HWND edit, WPARAM key) {
+  if (HWND dialog = DialogAround(edit)) {
+    bool keepsEnter = (StyleOf(edit) & ES_WANTRETURN) != 0;
+    if (key == VK_ESCAPE || (key == VK_RETURN && !keepsEnter))
+      return EditDialogKey(dialog, key);
+  }
   auto state = Control(edit);
   if (!state) return 0;
   std::string text = TextOfWindow(edit);

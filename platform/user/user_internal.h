@@ -287,6 +287,11 @@ void WaitProcessingSent(const std::function<bool()>& done);
 // A modal loop: pumps (with dialog keyboard handling for dialog, when
 // given) until ended() is true. A WM_QUIT ends it too and is put back.
 void RunModalLoop(const std::function<bool()>& ended, HWND dialog);
+// Creates a dialog from tpl, disables owner's top-level window and runs the
+// modal loop until the dialog ends; returns what EndDialog was given (-1
+// when the dialog could not be made). DialogBoxParamA and MessageBoxA.
+INT_PTR RunModalDialog(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
+                       LPARAM initParam);
 // Runs the thread's pending messages and idle actions, for a modal loop of
 // the headless driver that answers at once.
 void PumpModalIdle();
@@ -340,6 +345,37 @@ int ResourceId(LPCSTR name);
 // The mnemonic letter of a text ("&OK" -> 'o'), or 0.
 char MnemonicOf(std::string_view text);
 int MulDivRound(int value, int numerator, int denominator);
+
+// --- menus ------------------------------------------------------------------
+Menu* FindMenu(HMENU menu);  // lock held
+// The item by command (searching submenus) or by position. Lock held.
+MenuItem* FindItem(HMENU menu, UINT item, UINT flags);
+// The class of popup menu windows; a popup menu that has captured the
+// pointer takes the keyboard too.
+extern const char kPopupMenuClass[];
+LRESULT CALLBACK PopupMenuProc(HWND, UINT, WPARAM, LPARAM);
+
+// --- message boxes --------------------------------------------------------
+struct MessageBoxButton {
+  int id = 0;
+  const char* label = "";  // with its mnemonic ("&Yes")
+};
+// What a box shows: its text, caption, buttons in order and the default.
+struct MessageBoxLayout {
+  std::string text;
+  std::string caption;
+  UINT type = 0;
+  std::vector<MessageBoxButton> buttons;
+  int defaultId = IDOK;
+};
+MessageBoxLayout LayoutOf(std::string_view text, std::string_view caption,
+                          UINT type);
+// What Esc, closing the box or the end of input answers (0: none does).
+int EscapeAnswerOf(const MessageBoxLayout& layout);
+// A box with a choice when nobody sees the desktop: asked on the terminal
+// when standard input is one, else answered with the default button, which
+// is said on standard error.
+int AskWithoutDisplay(const MessageBoxLayout& layout);
 
 // --- hooks ------------------------------------------------------------------
 // Runs the chain for type; returns nonzero when a hook swallowed the event.

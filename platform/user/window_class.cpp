@@ -57,6 +57,9 @@ void RegisterSystemClasses() {
       "LISTBOX", ListBoxProc, 0,
       reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
   AddSystemClass(
+      kPopupMenuClass, PopupMenuProc, 0,
+      reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
+  AddSystemClass(
       kDialogClass, DialogProc, 3 * sizeof(LONG_PTR),
       reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
 }

@@ -49,6 +49,14 @@ HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue) {
   // Lock held by the caller.
   std::shared_ptr<Window> w;
   if (forKeys) {
+    // A popup menu that holds the pointer takes the keyboard too.
+    for (auto& [id, q] : S().queues) {
+      auto c = Find(q->capture);
+      if (c && c->cls && c->cls->name == kPopupMenuClass) {
+        *queue = c->queue;
+        return c->handle;
+      }
+    }
     auto fg = Find(S().foreground);
     if (!fg) return nullptr;
     HWND focus = fg->queue->focus;
@@ -206,18 +214,26 @@ HWND SetCapture(HWND window) {
     if (!Find(window)) return previous;
     me->capture = window;
   }
-  if (previous != window) vt::platform::TheDriver().captureChanged(window);
+  if (previous != window) {
+    vt::platform::TheDriver().captureChanged(window);
+    if (previous)
+      SendMessageA(previous, WM_CAPTURECHANGED, 0,
+                   reinterpret_cast<LPARAM>(window));
+  }
   return previous;
 }
 
 BOOL ReleaseCapture() {
   auto me = MyQueue();
+  HWND previous;
   {
     Lock lock(S().mutex);
-    if (!me->capture) return TRUE;
+    previous = IfAlive(me->capture);
     me->capture = nullptr;
+    if (!previous) return TRUE;
   }
   vt::platform::TheDriver().captureChanged(nullptr);
+  SendMessageA(previous, WM_CAPTURECHANGED, 0, 0);
   return TRUE;
 }
 
