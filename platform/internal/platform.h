@@ -37,8 +37,12 @@ void Startup();
 // --- user ------------------------------------------------------------------
 
 // Posts WM_CLOSE to every top-level window of this process, as logging off
-// would. Safe to call from any thread.
+// would. Safe to call from any thread. With no window yet, the first one
+// made gets it; a process that makes none within five seconds, or is asked
+// twice, ends with 143.
 void OnTerminationRequest();
+// Whether a termination request waits for a first window (tests).
+bool TerminationPending();
 // Brings up the display driver: X11 when a display can be opened (or
 // VELLUMTIDE_DRIVER=x11), the null driver otherwise or with
 // VELLUMTIDE_DRIVER=null. Idempotent; user calls it on first use too.

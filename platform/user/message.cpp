@@ -535,6 +535,22 @@ bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
   return true;
 }
 
+bool OwnedElsewhere(HWND window) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  return w && !IsMine(w->queue);
+}
+
+BOOL CallOnOwnerThread(HWND window, const std::function<BOOL()>& call) {
+  LRESULT result = FALSE;
+  if (!RunOnOwnerThread(
+          window, [&call] { return static_cast<LRESULT>(call()); }, &result)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return static_cast<BOOL>(result);
+}
+
 bool QueueOnOwnerThread(HWND window, std::function<void()> work) {
   Lock lock(S().mutex);
   auto w = Find(window);
