@@ -276,7 +276,10 @@ Retrieved Retrieve(MSG* out, const RetrieveOptions& options) {
         // system does while it hands out the button message.
         auto w = Find(out->hwnd);
         HWND top = w ? TopLevelOf(*w) : nullptr;
-        if (top && top != S().foreground) {
+        // A popup menu is used without being activated.
+        auto t = Find(top);
+        bool menu = t && t->cls && t->cls->name == kPopupMenuClass;
+        if (top && top != S().foreground && !menu) {
           lock.unlock();
           ActivateWindow(top);
           return Retrieved::Message;
