@@ -132,6 +132,11 @@ TEST(UserChildProcess, Role) {
                   "Velto Error", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND));
     line += "\n";
     (void)!write(3, line.data(), line.size());
+  } else if (std::strcmp(role, "asked-twice") == 0) {
+    // No window is ever made; the second request ends the process.
+    vt::platform::OnTerminationRequest();
+    vt::platform::OnTerminationRequest();
+    (void)!write(3, "still here\n", 11);
   } else if (std::strcmp(role, "driver") == 0) {
     std::string line =
         std::string("driver: ") + vt::platform::TheDriver().name + "\n";
@@ -290,6 +295,15 @@ TEST_F(System, AskingForTheMissingX11DriverFallsBackToTheHeadlessOne) {
   EXPECT_NE(errors.find("VELLUMTIDE_DRIVER=x11"), std::string::npos) << errors;
   EXPECT_NE(errors.find("using the headless driver"), std::string::npos)
       << errors;
+}
+
+TEST_F(System, AProcessWithoutWindowsEndsWhenAskedTwice) {
+  Child child = Spawn("asked-twice");
+  std::string said = ReadAll(child.signal);
+  int status = Finish(child);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  EXPECT_EQ(said, "");
 }
 
 TEST_F(System, ScreenSaverTimeOutComesFromTheDesktopKey) {
