@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,9 +39,11 @@ void Startup();
 
 // Posts WM_CLOSE to every top-level window of this process, as logging off
 // would. Safe to call from any thread. With no window yet, the first one
-// made gets it; a process that makes none within five seconds, or is asked
-// twice, ends with 143.
+// made gets it; a process that makes none within the grace period (five
+// seconds) ends with 143.
 void OnTerminationRequest();
+// Shortens the grace period (tests).
+void SetTerminationGrace(std::chrono::milliseconds grace);
 // Whether a termination request waits for a first window (tests).
 bool TerminationPending();
 // Brings up the display driver: X11 when a display can be opened (or

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -327,6 +328,8 @@ RECT NonClientInsets(DWORD style, DWORD exStyle);
 struct Termination {
   bool waiting = false;
   std::condition_variable picked;
+  // How long a request waits for a first window before the process ends.
+  std::chrono::milliseconds grace{5000};
 };
 Termination& PendingTermination();
 

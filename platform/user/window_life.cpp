@@ -463,8 +463,6 @@ namespace vt::platform {
 
 namespace {
 
-// How long a termination request waits for a first window to close.
-constexpr auto kTerminationGrace = std::chrono::seconds(5);
 // As a shell reports a process ended by SIGTERM.
 constexpr int kTerminatedExitCode = 128 + 15;
 
@@ -472,31 +470,32 @@ constexpr int kTerminatedExitCode = 128 + 15;
 
 void OnTerminationRequest() {
   std::vector<HWND> windows;
-  bool again;
   {
     Lock lock(S().mutex);
     windows = S().topLevel;
-    auto& pending = vt::user::PendingTermination();
-    again = pending.waiting;
-    if (windows.empty()) pending.waiting = true;
+    if (windows.empty()) vt::user::PendingTermination().waiting = true;
   }
   if (!windows.empty()) {
     for (HWND w : windows) PostMessageA(w, WM_CLOSE, 0, 0);
     return;
   }
   // Nothing to close yet: the first top-level window is told when it
-  // appears. A process that makes none within the grace period, or is
-  // asked twice, ends here, as nothing else would end it.
-  if (again) ExitProcessNow(kTerminatedExitCode);
+  // appears. A process that makes none within the grace period ends here,
+  // as nothing else would end it.
   std::thread([] {
     auto& pending = vt::user::PendingTermination();
     Lock lock(S().mutex);
-    bool picked = pending.picked.wait_for(lock, kTerminationGrace,
+    bool picked = pending.picked.wait_for(lock, pending.grace,
                                           [&] { return !pending.waiting; });
     if (picked) return;
     lock.unlock();
     ExitProcessNow(kTerminatedExitCode);
   }).detach();
+}
+
+void SetTerminationGrace(std::chrono::milliseconds grace) {
+  Lock lock(S().mutex);
+  vt::user::PendingTermination().grace = grace;
 }
 
 bool TerminationPending() {
