@@ -38,6 +38,24 @@ void AddKey(std::vector<InputEvent>& events, UINT key, unsigned modifiers,
   events.push_back(up);
 }
 
+// Hands events to the headless driver's input thread and returns once all
+// are delivered, processing what is sent to the calling thread meanwhile
+// (a hook may send to it).
+void Inject(std::vector<InputEvent> events) {
+  struct Done {
+    bool done = false;  // guarded by user's lock
+    std::shared_ptr<user::Queue> waiter;
+  };
+  auto state = std::make_shared<Done>();
+  state->waiter = user::MyQueue();
+  null_driver::Inject(std::move(events), [state] {
+    user::Lock lock(user::S().mutex);
+    state->done = true;
+    user::Wake(*state->waiter);
+  });
+  user::WaitProcessingSent([&] { return state->done; });
+}
+
 InputEvent Mouse(UINT message, POINT point, HWND target, InputScope scope) {
   InputEvent e;
   e.kind = InputKind::Mouse;
@@ -130,7 +148,7 @@ void AdvanceTimers(DWORD milliseconds) {
 void PressKey(UINT virtualKey, Modifiers modifiers) {
   std::vector<InputEvent> events;
   AddKey(events, virtualKey, Bits(modifiers), InputScope::Window);
-  null_driver::Inject(std::move(events));
+  Inject(std::move(events));
 }
 
 void TypeText(std::string_view text) {
@@ -148,40 +166,39 @@ void TypeText(std::string_view text) {
       events.push_back(e);
     }
   }
-  null_driver::Inject(std::move(events));
+  Inject(std::move(events));
 }
 
 void Click(HWND window) {
   POINT p = CentreOf(window);
-  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
-                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+  Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 
 void ClickAt(HWND window, int x, int y) {
   POINT p{x, y};
-  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
-                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+  Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 
 void DoubleClick(HWND window) {
   POINT p = CentreOf(window);
   // Two presses as the driver reports them; user makes the second a
   // double click where the class asks for one.
-  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
-                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window),
-                       Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
-                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+  Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 
 void DesktopMouseMove(int x, int y) {
-  null_driver::Inject(
-      {Mouse(WM_MOUSEMOVE, POINT{x, y}, nullptr, InputScope::Desktop)});
+  Inject({Mouse(WM_MOUSEMOVE, POINT{x, y}, nullptr, InputScope::Desktop)});
 }
 
 void DesktopKey(UINT virtualKey) {
   std::vector<InputEvent> events;
   AddKey(events, virtualKey, 0, InputScope::Desktop);
-  null_driver::Inject(std::move(events));
+  Inject(std::move(events));
 }
 
 void SetScreenSize(int width, int height) {

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +25,6 @@
 #include "platform/internal/no_destroy.h"
 #include "platform/internal/scripts.h"
 #include "platform/internal/text.h"
-#include "platform/user/user_internal.h"
 
 namespace vt::null_driver {
 
@@ -103,8 +104,7 @@ void RecordTray(TrayChange::Kind kind, const platform::TrayIconState& icon) {
 
 struct Job {
   std::vector<platform::InputEvent> events;
-  bool done = false;  // guarded by user's lock
-  std::shared_ptr<user::Queue> waiter;
+  std::function<void()> delivered;
 };
 
 struct InputThread {
@@ -130,9 +130,7 @@ void InputLoop() {
       input.jobs.pop_front();
     }
     for (auto& event : job->events) platform::DeliverInput(event);
-    user::Lock lock(user::S().mutex);
-    job->done = true;
-    user::Wake(*job->waiter);
+    job->delivered();
   }
 }
 
@@ -192,7 +190,8 @@ std::vector<TrayChange> TrayChanges() {
   return s.trayChanges;
 }
 
-void Inject(std::vector<platform::InputEvent> events) {
+void Inject(std::vector<platform::InputEvent> events,
+            std::function<void()> delivered) {
   platform::TheDriver();
   DWORD stamp;
   {
@@ -211,7 +210,7 @@ void Inject(std::vector<platform::InputEvent> events) {
   }
   auto job = std::make_shared<Job>();
   job->events = std::move(events);
-  job->waiter = user::MyQueue();
+  job->delivered = std::move(delivered);
   {
     auto& input = Input();
     std::lock_guard<std::mutex> lock(input.mutex);
@@ -223,7 +222,6 @@ void Inject(std::vector<platform::InputEvent> events) {
     }
     input.cv.notify_one();
   }
-  user::WaitProcessingSent([&] { return job->done; });
 }
 
 }  // namespace vt::null_driver

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "platform/internal/driver.h"
@@ -25,9 +26,9 @@ struct TrayChange {
 std::vector<TrayChange> TrayChanges();
 // Forgets the records and scripts, and gives the screen its first size.
 void Reset();
-// Hands events to the input thread, which runs the hooks and queues them;
-// returns once all are delivered, processing what is sent to the calling
-// thread meanwhile.
-void Inject(std::vector<platform::InputEvent> events);
+// Hands events to the input thread, which runs the hooks and queues them,
+// then calls delivered there; returns at once.
+void Inject(std::vector<platform::InputEvent> events,
+            std::function<void()> delivered);
 
 }  // namespace vt::null_driver
