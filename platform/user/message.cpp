@@ -108,7 +108,17 @@ HWND PaintCandidate(const Queue& queue, HWND filter, UINT low, UINT high) {
     if (window->remote || window->queue.get() != &queue || !window->needsPaint)
       continue;
     MSG probe{window->handle, WM_PAINT, 0, 0, 0, {}};
-    if (FilterPasses(probe, filter, 0, 0)) return window->handle;
+    if (!FilterPasses(probe, filter, 0, 0)) continue;
+    // The highest ancestor of the same thread that waits too goes first,
+    // so a child never paints before the parent paints under it.
+    HWND paint = window->handle;
+    for (auto p = Find(window->parent); p; p = Find(p->parent)) {
+      MSG above{p->handle, WM_PAINT, 0, 0, 0, {}};
+      if (p->needsPaint && p->queue.get() == &queue &&
+          FilterPasses(above, filter, 0, 0))
+        paint = p->handle;
+    }
+    return paint;
   }
   return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -141,6 +142,36 @@ TEST_F(WindowThreads, ATerminationBeforeAnyWindowClosesTheFirstOneMade) {
   HWND second = NewRecorder("second");
   vt::testing::PumpPending();
   EXPECT_TRUE(IsWindow(second)) << "the request was delivered once";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowThreads, ParentsArePaintedBeforeTheirChildren) {
+  HWND parent = NewRecorder("parent");
+  // Several children, so that no order of the window table can pass by
+  // luck.
+  std::vector<HWND> children;
+  for (int i = 0; i < 6; ++i) {
+    children.push_back(
+        NewRecorder("child", WS_CHILD | WS_VISIBLE, parent, 10 + i));
+  }
+  HWND grandchild =
+      NewRecorder("grandchild", WS_CHILD | WS_VISIBLE, children.back(), 30);
+  std::vector<HWND> painted;
+  SetBehaviour([&](HWND w, UINT m, WPARAM, LPARAM, LRESULT*) {
+    if (m == WM_PAINT) painted.push_back(w);
+    return false;
+  });
+  ShowWindow(parent, SW_SHOW);
+  vt::testing::PumpPending();
+  ASSERT_EQ(painted.size(), 8u);
+  EXPECT_EQ(painted.front(), parent);
+  auto at = [&](HWND w) {
+    return std::find(painted.begin(), painted.end(), w) - painted.begin();
+  };
+  EXPECT_LT(at(children.back()), at(grandchild));
 }
 
 }  // namespace
