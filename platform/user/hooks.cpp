@@ -24,22 +24,59 @@ namespace {
 thread_local const std::vector<Hook>* t_chain = nullptr;
 thread_local std::size_t t_position = 0;
 
-bool StillInstalled(HHOOK hook) {
-  Lock lock(S().mutex);
+// The hook calls running now, one entry per call (guarded by S().mutex),
+// and the threads waiting in UnhookWindowsHookEx for one of them to end.
+struct HookCall {
+  HHOOK hook;
+  DWORD thread;
+};
+std::vector<HookCall> CallsInProgress;
+std::vector<std::shared_ptr<Queue>> UnhookWaiters;
+
+bool InstalledLocked(HHOOK hook) {
   for (auto& h : S().hooks) {
     if (h.handle == hook) return true;
   }
   return false;
 }
 
+// Marks a call of hook as running, if the hook is still installed; the
+// check and the mark are one step, so an unhook either sees the call or
+// the call never starts.
+bool BeginCall(HHOOK hook) {
+  Lock lock(S().mutex);
+  if (!InstalledLocked(hook)) return false;
+  CallsInProgress.push_back(HookCall{hook, GetCurrentThreadId()});
+  return true;
+}
+
+void EndCall(HHOOK hook) {
+  Lock lock(S().mutex);
+  const DWORD me = GetCurrentThreadId();
+  auto it = std::find_if(
+      CallsInProgress.begin(), CallsInProgress.end(),
+      [&](const HookCall& c) { return c.hook == hook && c.thread == me; });
+  if (it != CallsInProgress.end()) CallsInProgress.erase(it);
+  for (auto& waiter : UnhookWaiters) Wake(*waiter);
+}
+
+// Whether hook runs on a thread other than the caller's. Lock held.
+bool RunningElsewhere(HHOOK hook) {
+  const DWORD me = GetCurrentThreadId();
+  return std::any_of(
+      CallsInProgress.begin(), CallsInProgress.end(),
+      [&](const HookCall& c) { return c.hook == hook && c.thread != me; });
+}
+
 LRESULT CallFrom(const std::vector<Hook>& chain, std::size_t start, int code,
                  WPARAM wParam, LPARAM lParam) {
   for (std::size_t i = start; i < chain.size(); ++i) {
-    if (!StillInstalled(chain[i].handle)) continue;
+    if (!BeginCall(chain[i].handle)) continue;
     const std::size_t outer = t_position;
     t_position = i;
     const LRESULT result = chain[i].proc(code, wParam, lParam);
     t_position = outer;
+    EndCall(chain[i].handle);
     return result;
   }
   return 0;
@@ -304,6 +341,7 @@ HHOOK SetWindowsHookExA(int hookType, HOOKPROC procedure, HINSTANCE,
 }
 
 BOOL UnhookWindowsHookEx(HHOOK hook) {
+  auto me = MyQueue();
   Lock lock(S().mutex);
   auto& hooks = S().hooks;
   auto it = std::find_if(hooks.begin(), hooks.end(),
@@ -313,6 +351,17 @@ BOOL UnhookWindowsHookEx(HHOOK hook) {
     return FALSE;
   }
   hooks.erase(it);
+  if (!RunningElsewhere(hook)) return TRUE;
+  // A call already running on another thread ends before the hook counts
+  // as gone, so its procedure's data may be freed after this returns. The
+  // wait answers what is sent here: the running hook may be sending to
+  // this very thread. A hook that unhooks itself does not wait for itself.
+  UnhookWaiters.push_back(me);
+  lock.unlock();
+  WaitProcessingSent([hook] { return !RunningElsewhere(hook); });
+  lock.lock();
+  UnhookWaiters.erase(
+      std::find(UnhookWaiters.begin(), UnhookWaiters.end(), me));
   return TRUE;
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/internal/driver.h"
 #include "platform/internal/platform.h"
+#include "platform/user/user_internal.h"
 #include "platform/user/user_test_support.h"
 #include "vttest.h"
 
@@ -172,6 +173,51 @@ TEST_F(WindowThreads, ParentsArePaintedBeforeTheirChildren) {
     return std::find(painted.begin(), painted.end(), w) - painted.begin();
   };
   EXPECT_LT(at(children.back()), at(grandchild));
+}
+
+}  // namespace
+
+namespace {
+
+std::atomic<bool> gHookEntered{false};
+std::atomic<bool> gHookRelease{false};
+std::atomic<bool> gUnhookReturned{false};
+std::atomic<bool> gUnhookReturnedBeforeHookEnded{false};
+
+LRESULT CALLBACK SlowHook(int code, WPARAM wParam, LPARAM lParam) {
+  gHookEntered = true;
+  vt::user_test::WaitFor([] { return gHookRelease.load(); });
+  gUnhookReturnedBeforeHookEnded = gUnhookReturned.load();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool StillListed(HHOOK hook) {
+  vt::user::Lock lock(vt::user::S().mutex);
+  for (auto& h : vt::user::S().hooks) {
+    if (h.handle == hook) return true;
+  }
+  return false;
+}
+
+TEST_F(WindowThreads, UnhookWaitsForACallRunningOnAnotherThread) {
+  gHookEntered = gHookRelease = gUnhookReturned = false;
+  gUnhookReturnedBeforeHookEnded = false;
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD, SlowHook, nullptr, 0);
+  ASSERT_NE(hook, nullptr);
+  // The hook runs on the input thread; the key's delivery is awaited by a
+  // thread of its own.
+  std::thread typist([] { vt::testing::DesktopKey('Q'); });
+  ASSERT_TRUE(vt::user_test::WaitFor([] { return gHookEntered.load(); }));
+  std::thread unhooker([hook] {
+    EXPECT_TRUE(UnhookWindowsHookEx(hook));
+    gUnhookReturned = true;
+  });
+  // Once the hook is off the list, the unhook is waiting for the call.
+  ASSERT_TRUE(vt::user_test::WaitFor([hook] { return !StillListed(hook); }));
+  gHookRelease = true;
+  unhooker.join();
+  typist.join();
+  EXPECT_FALSE(gUnhookReturnedBeforeHookEnded);
 }
 
 }  // namespace
