@@ -44,6 +44,11 @@ void Startup();
 void OnTerminationRequest();
 // Shortens the grace period (tests).
 void SetTerminationGrace(std::chrono::milliseconds grace);
+// Ends the calling thread's message queue now: its windows go (the driver
+// is told, the next window comes forward) and senders are released. The
+// kernel calls it as a thread's procedure returns, before its handle is
+// signalled.
+void EndThreadQueue();
 // Whether a termination request waits for a first window (tests).
 bool TerminationPending();
 // Brings up the display driver: X11 when a display can be opened (or

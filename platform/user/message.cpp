@@ -29,20 +29,28 @@ namespace {
 thread_local std::vector<std::shared_ptr<SentMessage>> t_receiving;
 
 // Releases every sender still waiting on queue and marks it dead, so a
-// thread that ends never leaves a sender blocked.
+// thread that ends never leaves a sender blocked; its windows go, the
+// driver is told, and the next window comes to the foreground.
 void EndQueue(const std::shared_ptr<Queue>& queue) {
-  Lock lock(S().mutex);
-  queue->dead = true;
-  for (auto& sent : queue->sent) {
-    sent->done = true;
-    sent->result = 0;
-    if (sent->sender) Wake(*sent->sender);
+  ThreadWindowsGone gone;
+  {
+    Lock lock(S().mutex);
+    queue->dead = true;
+    for (auto& sent : queue->sent) {
+      sent->done = true;
+      sent->result = 0;
+      if (sent->sender) Wake(*sent->sender);
+    }
+    queue->sent.clear();
+    queue->idle.clear();
+    auto it = S().queues.find(queue->threadId);
+    if (it != S().queues.end() && it->second == queue) S().queues.erase(it);
+    gone = DestroyThreadWindows(*queue);
   }
-  queue->sent.clear();
-  queue->idle.clear();
-  auto it = S().queues.find(queue->threadId);
-  if (it != S().queues.end() && it->second == queue) S().queues.erase(it);
-  DestroyThreadWindows(*queue);
+  const auto& driver = platform::TheDriver();
+  for (HWND window : gone.windows) driver.windowDestroyed(window);
+  if (gone.nextForeground && IsWindow(gone.nextForeground))
+    ActivateWindow(gone.nextForeground);
 }
 
 struct QueueHolder {
@@ -52,6 +60,25 @@ struct QueueHolder {
   }
 };
 thread_local QueueHolder t_queue;
+
+}  // namespace
+
+}  // namespace vt::user
+
+namespace vt::platform {
+
+void EndThreadQueue() {
+  auto& holder = vt::user::t_queue;
+  if (!holder.queue) return;
+  vt::user::EndQueue(holder.queue);
+  holder.queue.reset();
+}
+
+}  // namespace vt::platform
+
+namespace vt::user {
+
+namespace {
 
 bool FilterPasses(const MSG& msg, HWND filter, UINT low, UINT high) {
   if ((low || high) && (msg.message < low || msg.message > high)) return false;

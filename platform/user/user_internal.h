@@ -309,7 +309,13 @@ std::shared_ptr<WindowClass> FindClass(LPCSTR name);  // lock held
 // when it has one, else the newest other visible top-level window. Lock
 // held.
 HWND PickNextForeground(HWND leaving, HWND owner);
-void DestroyThreadWindows(Queue& queue);
+// The windows of an ending thread's queue, removed without calling them
+// (lock held); what went, and the window to bring to the foreground.
+struct ThreadWindowsGone {
+  std::vector<HWND> windows;
+  HWND nextForeground = nullptr;
+};
+ThreadWindowsGone DestroyThreadWindows(Queue& queue);
 void SetFocusInternal(HWND window);
 void ActivateWindow(HWND window);
 void InvalidateTree(HWND window);

@@ -214,15 +214,22 @@ DialogState* DialogOf(const std::shared_ptr<Window>& window) {
   return window ? window->dialog.get() : nullptr;
 }
 
-void DestroyThreadWindows(Queue& queue) {
+ThreadWindowsGone DestroyThreadWindows(Queue& queue) {
   // The thread is gone, so no procedure can be called: the records go
   // quietly, and anyone waiting on them is released.
+  ThreadWindowsGone gone;
   std::vector<std::shared_ptr<Window>> doomed;
   for (auto& [handle, w] : S().windows) {
     if (w->queue.get() == &queue) doomed.push_back(w);
   }
-  for (auto& w : doomed) RemoveRecord(w);
+  for (auto& w : doomed) {
+    gone.windows.push_back(w->handle);
+    if (HWND next = RemoveRecord(w)) gone.nextForeground = next;
+  }
   for (auto& w : doomed) w->queue.reset();
+  // The next foreground window may have been one of the doomed.
+  if (!Find(gone.nextForeground)) gone.nextForeground = nullptr;
+  return gone;
 }
 
 }  // namespace vt::user

@@ -221,3 +221,30 @@ TEST_F(WindowThreads, UnhookWaitsForACallRunningOnAnotherThread) {
 }
 
 }  // namespace
+
+namespace {
+
+DWORD WINAPI ThreadWithAWindow(LPVOID parameter) {
+  auto* made = static_cast<std::atomic<HWND>*>(parameter);
+  HWND window = NewRecorder("thread's own");
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  *made = GetForegroundWindow() == window ? window : nullptr;
+  return 0;  // ends without destroying it
+}
+
+TEST_F(WindowThreads, AThreadsHandleIsSignalledAfterItsWindowsAreGone) {
+  HWND mine = NewRecorder("stays");
+  ShowWindow(mine, SW_SHOW);
+  std::atomic<HWND> theirs{nullptr};
+  HANDLE thread =
+      CreateThread(nullptr, 0, ThreadWithAWindow, &theirs, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  ASSERT_NE(theirs.load(), nullptr);
+  EXPECT_FALSE(IsWindow(theirs.load()));
+  EXPECT_EQ(GetForegroundWindow(), mine) << "the next window comes forward";
+}
+
+}  // namespace
