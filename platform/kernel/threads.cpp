@@ -82,6 +82,8 @@ void* ThreadMain(void* argument) {
   owned.reset();
   currentThreadId = state->id;
   const DWORD result = state->start(state->parameter);
+  // Its windows and queue end before anyone waiting on the handle wakes.
+  vt::platform::EndThreadQueue();
   {
     std::lock_guard lock(state->mutex);
     state->exitCode = result;

@@ -1,10 +1,9 @@
-// Menus, popup menus, accelerator tables and the translation of key
-// messages into characters.
+// Menus, accelerator tables and the translation of key messages into
+// characters. Popup menus are windows of their own (popup_menu.cpp).
 //
 // Menus are records in S().menus; a template (vtres::Menu) is flat, with
 // MF_POPUP opening a level and MF_END closing it, and LoadMenuA rebuilds the
-// tree from it. TrackPopupMenu is a modal loop: it runs the thread's pending
-// messages, lets the driver choose, and posts the command to the owner.
+// tree from it.
 #include <algorithm>
 #include <cstring>
 
@@ -13,12 +12,29 @@
 
 namespace vt::user {
 
-namespace {
+// The item by command (searching submenus) or by position.
+MenuItem* FindItem(HMENU menu, UINT item, UINT flags) {
+  Menu* m = FindMenu(menu);
+  if (!m) return nullptr;
+  if (flags & MF_BYPOSITION) {
+    return item < m->items.size() ? &m->items[item] : nullptr;
+  }
+  for (auto& entry : m->items) {
+    if (entry.submenu) {
+      if (MenuItem* found = FindItem(entry.submenu, item, flags)) return found;
+    } else if (!(entry.flags & MF_SEPARATOR) && entry.id == item) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
 
 Menu* FindMenu(HMENU menu) {
   auto it = S().menus.find(reinterpret_cast<std::uintptr_t>(menu));
   return it == S().menus.end() ? nullptr : &it->second;
 }
+
+namespace {
 
 HMENU NewMenu() {
   auto handle = S().nextMenu;
@@ -46,23 +62,6 @@ void BuildLevel(HMENU menu, const vtres::Menu& source, int* index) {
   }
 }
 
-// The item by command (searching submenus) or by position.
-MenuItem* FindItem(HMENU menu, UINT item, UINT flags) {
-  Menu* m = FindMenu(menu);
-  if (!m) return nullptr;
-  if (flags & MF_BYPOSITION) {
-    return item < m->items.size() ? &m->items[item] : nullptr;
-  }
-  for (auto& entry : m->items) {
-    if (entry.submenu) {
-      if (MenuItem* found = FindItem(entry.submenu, item, flags)) return found;
-    } else if (!(entry.flags & MF_SEPARATOR) && entry.id == item) {
-      return &entry;
-    }
-  }
-  return nullptr;
-}
-
 void DestroyTree(HMENU menu) {
   Menu* m = FindMenu(menu);
   if (!m) return;
@@ -72,57 +71,6 @@ void DestroyTree(HMENU menu) {
   }
   S().menus.erase(reinterpret_cast<std::uintptr_t>(menu));
   for (HMENU sub : subs) DestroyTree(sub);
-}
-
-// The character a key gives on a United States keyboard, or 0.
-char CharacterOf(UINT key, unsigned modifiers) {
-  bool shift = modifiers & 1;
-  bool control = modifiers & 2;
-  if (key >= 'A' && key <= 'Z') {
-    if (control) return static_cast<char>(key - 'A' + 1);
-    return static_cast<char>(shift ? key : key + 32);
-  }
-  if (control) return 0;
-  if (key >= '0' && key <= '9') {
-    static const char shifted[] = ")!@#$%^&*(";
-    return shift ? shifted[key - '0'] : static_cast<char>(key);
-  }
-  switch (key) {
-    case VK_SPACE:
-      return ' ';
-    case VK_RETURN:
-      return '\r';
-    case VK_BACK:
-      return '\b';
-    case VK_TAB:
-      return '\t';
-    case VK_ESCAPE:
-      return 0x1B;
-    case 0xBA:
-      return shift ? ':' : ';';
-    case 0xBB:
-      return shift ? '+' : '=';
-    case 0xBC:
-      return shift ? '<' : ',';
-    case 0xBD:
-      return shift ? '_' : '-';
-    case 0xBE:
-      return shift ? '>' : '.';
-    case 0xBF:
-      return shift ? '?' : '/';
-    case 0xC0:
-      return shift ? '~' : '`';
-    case 0xDB:
-      return shift ? '{' : '[';
-    case 0xDC:
-      return shift ? '|' : '\\';
-    case 0xDD:
-      return shift ? '}' : ']';
-    case 0xDE:
-      return shift ? '"' : '\'';
-    default:
-      return 0;
-  }
 }
 
 }  // namespace
@@ -233,56 +181,6 @@ BOOL IsMenu(HMENU menu) {
   return FindMenu(menu) ? TRUE : FALSE;
 }
 
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner,
-                    const RECT*) {
-  vt::platform::PopupRequest request;
-  {
-    Lock lock(S().mutex);
-    Menu* m = FindMenu(menu);
-    if (!m || !Find(owner)) {
-      SetLastError(m ? ERROR_INVALID_WINDOW_HANDLE : 1401);
-      return FALSE;
-    }
-    request.menu = menu;
-    request.flags = flags;
-    request.x = x;
-    request.y = y;
-    request.owner = owner;
-  }
-  if (!(flags & TPM_NONOTIFY))
-    SendMessageA(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-  {
-    // Read the items after WM_INITMENUPOPUP, which may have changed them.
-    Lock lock(S().mutex);
-    Menu* m = FindMenu(menu);
-    if (!m) return FALSE;
-    request.foregroundAtOpen = IfAlive(S().foreground);
-    for (auto& item : m->items) {
-      vt::platform::PopupItem p;
-      p.id = item.submenu ? 0 : item.id;
-      p.text = item.text;
-      p.separator = (item.flags & MF_SEPARATOR) != 0;
-      p.checked = (item.flags & MF_CHECKED) != 0;
-      p.grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
-      p.popup = item.submenu != nullptr;
-      request.items.push_back(std::move(p));
-    }
-  }
-  // The menu is modal: what is pending for this thread runs while it is up.
-  PumpModalIdle();
-  UINT command = vt::platform::TheDriver().trackPopup(request);
-  if (command) {
-    // Only an item that could be chosen counts.
-    Lock lock(S().mutex);
-    MenuItem* item = FindItem(menu, command, MF_BYCOMMAND);
-    if (!item || (item->flags & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR)))
-      command = 0;
-  }
-  if (flags & TPM_RETURNCMD) return static_cast<BOOL>(command);
-  if (command) PostMessageA(owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-  return TRUE;
-}
-
 // --- accelerators ------------------------------------------------------------
 
 HACCEL LoadAcceleratorsA(HINSTANCE, LPCSTR tableName) {
@@ -332,9 +230,9 @@ int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG msg) {
       (msg->lParam & (static_cast<LPARAM>(KF_ALTDOWN) << 16)))
     modifiers |= 4;
   BYTE held = 0;
-  if (modifiers & 1) held |= FSHIFT;
-  if (modifiers & 2) held |= FCONTROL;
-  if (modifiers & 4) held |= FALT;
+  if (modifiers & vt::platform::kShiftBit) held |= FSHIFT;
+  if (modifiers & vt::platform::kControlBit) held |= FCONTROL;
+  if (modifiers & vt::platform::kAltBit) held |= FALT;
   for (const ACCEL& entry : entries) {
     bool match;
     if (entry.fVirt & FVIRTKEY) {
@@ -357,17 +255,38 @@ BOOL TranslateMessage(const MSG* msg) {
   if (!msg) return FALSE;
   if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;
   auto queue = MyQueue();
+  vt::platform::KeyCharacters characters;
+  {
+    Lock lock(S().mutex);
+    const MSG& last = queue->lastKey;
+    if (last.message == msg->message && last.wParam == msg->wParam &&
+        last.lParam == msg->lParam && last.time == msg->time &&
+        last.hwnd == msg->hwnd) {
+      characters = queue->lastKeyCharacters;
+    } else {
+      // A key message the program made itself: the layout answers for the
+      // modifiers held now.
+      unsigned modifiers = queue->modifiers;
+      lock.unlock();
+      characters = vt::platform::TheDriver().keyCharacters(
+          static_cast<UINT>(msg->wParam),
+          static_cast<UINT>((msg->lParam >> 16) & 0xFF), modifiers);
+    }
+  }
+  if (characters.text.empty()) return FALSE;
+  UINT charMessage;
+  if (msg->message == WM_SYSKEYDOWN)
+    charMessage = characters.dead ? WM_SYSDEADCHAR : WM_SYSCHAR;
+  else
+    charMessage = characters.dead ? WM_DEADCHAR : WM_CHAR;
   Lock lock(S().mutex);
-  unsigned modifiers = queue->modifiers;
-  if (msg->message == WM_SYSKEYDOWN) modifiers &= ~2u;
-  char c = CharacterOf(static_cast<UINT>(msg->wParam), modifiers);
-  if (!c) return FALSE;
-  // The character comes next, before anything else already posted.
-  UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
-  queue->posted.push_front(
-      MSG{msg->hwnd, charMessage,
-          static_cast<WPARAM>(static_cast<unsigned char>(c)), msg->lParam,
-          msg->time, msg->pt});
+  // The characters come next, before anything else already posted.
+  for (auto it = characters.text.rbegin(); it != characters.text.rend(); ++it) {
+    queue->posted.push_front(
+        MSG{msg->hwnd, charMessage,
+            static_cast<WPARAM>(static_cast<unsigned char>(*it)), msg->lParam,
+            msg->time, msg->pt});
+  }
   Wake(*queue);
   return TRUE;
 }

@@ -29,20 +29,28 @@ namespace {
 thread_local std::vector<std::shared_ptr<SentMessage>> t_receiving;
 
 // Releases every sender still waiting on queue and marks it dead, so a
-// thread that ends never leaves a sender blocked.
+// thread that ends never leaves a sender blocked; its windows go, the
+// driver is told, and the next window comes to the foreground.
 void EndQueue(const std::shared_ptr<Queue>& queue) {
-  Lock lock(S().mutex);
-  queue->dead = true;
-  for (auto& sent : queue->sent) {
-    sent->done = true;
-    sent->result = 0;
-    if (sent->sender) Wake(*sent->sender);
+  ThreadWindowsGone gone;
+  {
+    Lock lock(S().mutex);
+    queue->dead = true;
+    for (auto& sent : queue->sent) {
+      sent->done = true;
+      sent->result = 0;
+      if (sent->sender) Wake(*sent->sender);
+    }
+    queue->sent.clear();
+    queue->idle.clear();
+    auto it = S().queues.find(queue->threadId);
+    if (it != S().queues.end() && it->second == queue) S().queues.erase(it);
+    gone = DestroyThreadWindows(*queue);
   }
-  queue->sent.clear();
-  queue->idle.clear();
-  auto it = S().queues.find(queue->threadId);
-  if (it != S().queues.end() && it->second == queue) S().queues.erase(it);
-  DestroyThreadWindows(*queue);
+  const auto& driver = platform::TheDriver();
+  for (HWND window : gone.windows) driver.windowDestroyed(window);
+  if (gone.nextForeground && IsWindow(gone.nextForeground))
+    ActivateWindow(gone.nextForeground);
 }
 
 struct QueueHolder {
@@ -52,6 +60,25 @@ struct QueueHolder {
   }
 };
 thread_local QueueHolder t_queue;
+
+}  // namespace
+
+}  // namespace vt::user
+
+namespace vt::platform {
+
+void EndThreadQueue() {
+  auto& holder = vt::user::t_queue;
+  if (!holder.queue) return;
+  vt::user::EndQueue(holder.queue);
+  holder.queue.reset();
+}
+
+}  // namespace vt::platform
+
+namespace vt::user {
+
+namespace {
 
 bool FilterPasses(const MSG& msg, HWND filter, UINT low, UINT high) {
   if ((low || high) && (msg.message < low || msg.message > high)) return false;
@@ -92,6 +119,8 @@ void NoteKeyState(Queue& queue, const InputMessage& input) {
   auto key = static_cast<UINT>(msg.wParam);
   auto& down = queue.keysDown;
   if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+    queue.lastKey = msg;
+    queue.lastKeyCharacters = input.characters;
     if (std::find(down.begin(), down.end(), key) == down.end())
       down.push_back(key);
   } else if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) {
@@ -106,7 +135,17 @@ HWND PaintCandidate(const Queue& queue, HWND filter, UINT low, UINT high) {
     if (window->remote || window->queue.get() != &queue || !window->needsPaint)
       continue;
     MSG probe{window->handle, WM_PAINT, 0, 0, 0, {}};
-    if (FilterPasses(probe, filter, 0, 0)) return window->handle;
+    if (!FilterPasses(probe, filter, 0, 0)) continue;
+    // The highest ancestor of the same thread that waits too goes first,
+    // so a child never paints before the parent paints under it.
+    HWND paint = window->handle;
+    for (auto p = Find(window->parent); p; p = Find(p->parent)) {
+      MSG above{p->handle, WM_PAINT, 0, 0, 0, {}};
+      if (p->needsPaint && p->queue.get() == &queue &&
+          FilterPasses(above, filter, 0, 0))
+        paint = p->handle;
+    }
+    return paint;
   }
   return nullptr;
 }
@@ -118,7 +157,9 @@ void HandleSent(const std::shared_ptr<SentMessage>& sent) {
     Lock lock(S().mutex);
     alive = Find(sent->hwnd) != nullptr;
   }
-  if (alive) {
+  if (alive && sent->task) {
+    result = sent->task();
+  } else if (alive) {
     t_receiving.push_back(sent);
     result = CallProc(sent->hwnd, sent->message, sent->wParam, sent->lParam);
     t_receiving.pop_back();
@@ -161,7 +202,6 @@ std::uint64_t Now() {
 
 void Wake(Queue& queue) {
   ++queue.version;
-  ++S().version;
   queue.cv.notify_all();
 }
 
@@ -208,11 +248,16 @@ void WaitForWork(Queue& queue, Lock& lock, int version,
   }
 }
 
-Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
-                   bool wait, const std::function<bool()>* stop,
-                   std::uint64_t deadlineMs, bool runIdle) {
+Retrieved Retrieve(MSG* out, const RetrieveOptions& options) {
   auto queue = MyQueue();
-  const bool remove = (removeFlags & PM_REMOVE) != 0;
+  const HWND filter = options.filter;
+  const UINT low = options.filterMin;
+  const UINT high = options.filterMax;
+  const bool remove = options.remove;
+  const bool wait = options.wait;
+  const std::function<bool()>* stop = options.stop;
+  const std::uint64_t deadlineMs = options.deadlineMs;
+  const bool runIdle = options.runIdle;
   Lock lock(S().mutex);
   for (;;) {
     if (HandleNextSent(*queue, lock)) continue;
@@ -268,7 +313,10 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
         // system does while it hands out the button message.
         auto w = Find(out->hwnd);
         HWND top = w ? TopLevelOf(*w) : nullptr;
-        if (top && top != S().foreground) {
+        // A popup menu is used without being activated.
+        auto t = Find(top);
+        bool menu = t && t->cls && t->cls->name == kPopupMenuClass;
+        if (top && top != S().foreground && !menu) {
           lock.unlock();
           ActivateWindow(top);
           return Retrieved::Message;
@@ -335,8 +383,11 @@ void WaitProcessingSent(const std::function<bool()>& done) {
 void RunModalLoop(const std::function<bool()>& ended, HWND dialog) {
   for (;;) {
     MSG msg{};
-    Retrieved got =
-        Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, true, &ended, 0, true);
+    RetrieveOptions options;
+    options.wait = true;
+    options.stop = &ended;
+    options.runIdle = true;
+    Retrieved got = Retrieve(&msg, options);
     if (got != Retrieved::Message) {
       if (ended()) return;
       continue;
@@ -357,8 +408,7 @@ void RunModalLoop(const std::function<bool()>& ended, HWND dialog) {
 void PumpModalIdle() {
   MSG msg{};
   for (;;) {
-    while (Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, false, nullptr, 0, false) ==
-           Retrieved::Message) {
+    while (Retrieve(&msg, RetrieveOptions{}) == Retrieved::Message) {
       if (msg.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(msg.wParam));
         return;
@@ -405,21 +455,34 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  Retrieve(msg, window, filterMin, filterMax, PM_REMOVE, true, nullptr, 0,
-           true);
+  RetrieveOptions options;
+  options.filter = window;
+  options.filterMin = filterMin;
+  options.filterMax = filterMax;
+  options.wait = true;
+  options.runIdle = true;
+  Retrieve(msg, options);
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
                   UINT removeFlags) {
   if (!msg) return FALSE;
-  return Retrieve(msg, window, filterMin, filterMax, removeFlags, false,
-                  nullptr, 0, false) == Retrieved::Message;
+  RetrieveOptions options;
+  options.filter = window;
+  options.filterMin = filterMin;
+  options.filterMax = filterMax;
+  options.remove = (removeFlags & PM_REMOVE) != 0;
+  return Retrieve(msg, options) == Retrieved::Message;
 }
 
 BOOL WaitMessage() {
   MSG msg{};
-  Retrieve(&msg, nullptr, 0, 0, PM_NOREMOVE, true, nullptr, 0, true);
+  RetrieveOptions options;
+  options.remove = false;
+  options.wait = true;
+  options.runIdle = true;
+  Retrieve(&msg, options);
   return TRUE;
 }
 
@@ -484,6 +547,67 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return sent->result;
 }
 
+namespace vt::user {
+
+bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
+                      LRESULT* result) {
+  auto me = MyQueue();
+  std::shared_ptr<SentMessage> sent;
+  {
+    Lock lock(S().mutex);
+    auto w = Find(window);
+    if (!w || w->queue->dead) return false;
+    if (w->queue != me) {
+      sent = std::make_shared<SentMessage>();
+      sent->hwnd = window;
+      sent->sender = me;
+      sent->task = work;
+      w->queue->sent.push_back(sent);
+      Wake(*w->queue);
+    }
+  }
+  if (!sent) {
+    *result = work();
+    return true;
+  }
+  WaitProcessingSent([&] { return sent->done; });
+  *result = sent->result;
+  return true;
+}
+
+bool OwnedElsewhere(HWND window) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  return w && !IsMine(w->queue);
+}
+
+BOOL CallOnOwnerThread(HWND window, const std::function<BOOL()>& call) {
+  LRESULT result = FALSE;
+  if (!RunOnOwnerThread(
+          window, [&call] { return static_cast<LRESULT>(call()); }, &result)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return static_cast<BOOL>(result);
+}
+
+bool QueueOnOwnerThread(HWND window, std::function<void()> work) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  if (!w || w->queue->dead) return false;
+  auto sent = std::make_shared<SentMessage>();
+  sent->hwnd = window;
+  sent->task = [work = std::move(work)] {
+    work();
+    return LRESULT{0};
+  };
+  w->queue->sent.push_back(std::move(sent));
+  Wake(*w->queue);
+  return true;
+}
+
+}  // namespace vt::user
+
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!window) {
     return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
@@ -508,7 +632,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam,
   Lock lock(S().mutex);
   auto queue = QueueOf(threadId);
   if (!queue || queue->dead) {
-    SetLastError(1444);  // the thread has no message queue
+    SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
   queue->posted.push_back(

@@ -28,7 +28,7 @@ namespace {
 std::string EncodeClass(std::string_view name) {
   std::string out;
   for (char c : name) {
-    c = ToLowerAnsi(c);
+    c = LowerWindows1252(c);
     auto u = static_cast<unsigned char>(c);
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
         c == '-') {
@@ -65,6 +65,34 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+// Whether path still names the file open as fd.
+bool SameFile(int fd, const std::string& path) {
+  struct stat open {};
+  struct stat named {};
+  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// A new file for the entry at finalPath, locked before it takes the name
+// (so nobody ever sees it unlocked and takes it for a dead process's) and
+// written whole before, so a reader sees the old content or the new, never
+// a part. Returns the descriptor, or -1.
+int PutEntry(const std::string& folder, const std::string& name,
+             const std::string& content) {
+  std::string finalPath = folder + "/" + name;
+  std::string temporary = folder + "/.new." + name;
+  int fd =
+      ::open(temporary.c_str(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd, content) ||
+      ::rename(temporary.c_str(), finalPath.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // Whether someone still holds the entry's lock. An entry nobody holds is
 // removed.
 bool HeldByLiveProcess(const std::string& path, std::string* content) {
@@ -73,7 +101,9 @@ bool HeldByLiveProcess(const std::string& path, std::string* content) {
   bool alive = false;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     alive = errno == EWOULDBLOCK;
-  } else {
+  } else if (SameFile(fd, path)) {
+    // Only the file whose lock was free goes: a live window may have put a
+    // new entry under the same name meanwhile (a new title, a reused pid).
     ::unlink(path.c_str());
   }
   if (alive && content) {
@@ -95,21 +125,10 @@ void RegisterRunEntry(Window& window) {
                 static_cast<unsigned long>(
                     reinterpret_cast<std::uintptr_t>(window.handle)));
   std::string name = EncodeClass(window.cls->name) + suffix;
-  std::string finalPath = folder + "/" + name;
-  std::string temporary = folder + "/.new." + name;
-  // The entry is locked before it gets its name, so nobody ever sees it
-  // unlocked and takes it for a dead process's.
-  int fd =
-      ::open(temporary.c_str(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0600);
+  int fd = PutEntry(folder, name, Content(window));
   if (fd < 0) return;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !WriteAll(fd, Content(window)) ||
-      ::rename(temporary.c_str(), finalPath.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    ::close(fd);
-    return;
-  }
   window.runFd = fd;
-  window.runPath = finalPath;
+  window.runPath = folder + "/" + name;
 }
 
 void UnregisterRunEntry(Window& window) {
@@ -121,7 +140,14 @@ void UnregisterRunEntry(Window& window) {
 }
 
 void UpdateRunEntryTitle(Window& window) {
-  if (window.runFd >= 0) WriteAll(window.runFd, Content(window));
+  if (window.runFd < 0) return;
+  // A new file takes the name, so a reader never sees half a title.
+  std::size_t slash = window.runPath.rfind('/');
+  int fd = PutEntry(window.runPath.substr(0, slash),
+                    window.runPath.substr(slash + 1), Content(window));
+  if (fd < 0) return;
+  ::close(window.runFd);
+  window.runFd = fd;
 }
 
 bool RemoteWindowAlive(const std::string& entry) {
@@ -157,7 +183,7 @@ HWND FindRemoteWindow(const char* className, const char* windowName) {
     std::string title = newline == std::string::npos
                             ? std::string()
                             : content.substr(newline + 1);
-    if (windowName && !EqualNoCase(title, windowName)) continue;
+    if (windowName && !EqualNoCaseWindows1252(title, windowName)) continue;
     foundPath = path;
     foundClass = cls;
     foundTitle = title;

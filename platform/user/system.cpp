@@ -67,22 +67,6 @@ ImageRecord* LoadImageRecord(int kind, HINSTANCE instance, LPCSTR name) {
   return slot.get();
 }
 
-int DefaultAnswer(UINT type) {
-  static const int buttons[][3] = {
-      {IDOK, 0, 0},                  // MB_OK
-      {IDOK, IDCANCEL, 0},           // MB_OKCANCEL
-      {IDABORT, IDRETRY, IDIGNORE},  // MB_ABORTRETRYIGNORE
-      {IDYES, IDNO, IDCANCEL},       // MB_YESNOCANCEL
-      {IDYES, IDNO, 0},              // MB_YESNO
-      {IDRETRY, IDCANCEL, 0},        // MB_RETRYCANCEL
-  };
-  UINT kind = type & MB_TYPEMASK;
-  if (kind > 5) kind = 0;
-  UINT which = (type & MB_DEFMASK) >> 8;
-  if (which > 2 || !buttons[kind][which]) which = 0;
-  return buttons[kind][which];
-}
-
 }  // namespace
 
 }  // namespace vt::user
@@ -103,34 +87,6 @@ const vtres::Bitmap* BitmapResource(HBITMAP bitmap) {
 }
 
 }  // namespace vt::platform
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  vt::platform::MessageBoxRequest request;
-  request.owner = owner;
-  request.text = text ? text : "";
-  request.caption = caption ? caption : "Error";
-  request.type = type;
-  request.threadId = GetCurrentThreadId();
-  request.defaultAnswer = DefaultAnswer(type);
-  HWND ownerTop = nullptr;
-  if (owner) {
-    Lock lock(S().mutex);
-    if (auto w = Find(owner)) ownerTop = TopLevelOf(*w);
-  }
-  bool disabledHere = false;
-  if (ownerTop && IsWindowEnabled(ownerTop)) {
-    EnableWindow(ownerTop, FALSE);
-    disabledHere = true;
-  }
-  request.ownerWasDisabled = ownerTop && !IsWindowEnabled(ownerTop);
-  std::fprintf(stderr, "%s: %s\n", request.caption.c_str(),
-               request.text.c_str());
-  std::fflush(stderr);
-  PumpModalIdle();
-  int answer = vt::platform::TheDriver().messageBox(request);
-  if (disabledHere && IsWindow(ownerTop)) EnableWindow(ownerTop, TRUE);
-  return answer;
-}
 
 BOOL MessageBeep(UINT type) {
   vt::platform::TheDriver().beep(type);
@@ -159,34 +115,33 @@ HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name) {
 BOOL DestroyIcon(HICON icon) { return icon ? TRUE : FALSE; }
 
 int GetSystemMetrics(int index) {
-  SIZE screen = vt::platform::TheDriver().screenSize();
+  const auto& driver = vt::platform::TheDriver();
+  if (index == SM_CXSCREEN) return driver.screenSize().cx;
+  if (index == SM_CYSCREEN) return driver.screenSize().cy;
+  vt::platform::SystemMetrics m = driver.systemMetrics();
   switch (index) {
-    case SM_CXSCREEN:
-      return screen.cx;
-    case SM_CYSCREEN:
-      return screen.cy;
     case SM_CXVSCROLL:
     case SM_CYHSCROLL:
-      return 16;
+      return m.scrollBar;
     case SM_CYCAPTION:
-      return 18;
+      return m.caption;
     case SM_CXBORDER:
     case SM_CYBORDER:
-      return 1;
+      return m.border;
     case SM_CXDLGFRAME:
     case SM_CYDLGFRAME:
-      return 3;
+      return m.dialogFrame;
     case SM_CXICON:
     case SM_CYICON:
-      return 32;
+      return m.icon;
     case SM_CYMENU:
-      return 18;
+      return m.menuBar;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
-      return 4;
+      return m.doubleClickSlop;
     case SM_CXSMICON:
     case SM_CYSMICON:
-      return 16;
+      return m.smallIcon;
     default:
       return 0;
   }
@@ -285,12 +240,15 @@ DWORD GetSysColor(int index) {
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   if (!paint || !IsWindow(window)) return nullptr;
-  HDC dc = vt::gdi::CreateWindowDC(window);
   bool erase = NeedsPaint(window);
-  ValidateWindow(window);
+  RECT update = TakeDirty(window);
+  // A paint nobody asked for (UpdateWindow on a clean window, a procedure
+  // calling BeginPaint itself) draws the whole client area.
+  if (!erase) GetClientRect(window, &update);
+  HDC dc = vt::gdi::CreatePaintDC(window, update);
   *paint = PAINTSTRUCT{};
   paint->hdc = dc;
-  GetClientRect(window, &paint->rcPaint);
+  paint->rcPaint = update;
   paint->fErase = FALSE;
   if (erase) {
     // The background is erased before the window draws on it.

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "platform/internal/driver.h"
+#include "platform/internal/text.h"
 #include "vtresource.h"
 
 namespace vt::user {
@@ -97,6 +99,8 @@ struct Window {
   DWORD threadId = 0;
   bool destroying = false;
   bool needsPaint = false;
+  // What waits to be painted, client pixels; meaningful while needsPaint.
+  RECT dirty{};
   HFONT font = nullptr;
   std::unique_ptr<ControlState> control;
   std::unique_ptr<DialogState> dialog;
@@ -116,12 +120,18 @@ struct SentMessage {
   LPARAM lParam = 0;
   LRESULT result = 0;
   bool done = false;
+  // Null for a notification nobody waits for.
   std::shared_ptr<Queue> sender;
+  // Work of the platform to run on the window's thread in place of a call
+  // to its procedure (a window event, a cross-thread ShowWindow).
+  std::function<LRESULT()> task;
 };
 
 struct InputMessage {
   MSG msg{};
   unsigned modifiers = 0;
+  // For a key going down: what the person's layout gives for it.
+  platform::KeyCharacters characters;
 };
 
 struct Timer {
@@ -147,6 +157,10 @@ struct Queue {
   HWND capture = nullptr;
   unsigned modifiers = 0;      // as of the last input message retrieved
   std::vector<UINT> keysDown;  // likewise
+  // The last key-down message retrieved and its characters, for
+  // TranslateMessage.
+  MSG lastKey{};
+  platform::KeyCharacters lastKeyCharacters;
   DWORD messageTime = 0;
   POINT messagePoint{};
   std::deque<std::function<void()>> idle;
@@ -190,14 +204,19 @@ struct State {
   std::uintptr_t nextAccel = 0x3000;
   std::uint64_t clockOffset = 0;  // AdvanceTimers
   UINT_PTR nextThreadTimer = 0x7F00;
-  int version = 0;  // bumped whenever any queue gets work
 };
 
 State& S();
 using Lock = std::unique_lock<std::mutex>;
 
+// The handle GetDesktopWindow gives: the screen, owned by nobody.
+inline const HWND kDesktop =
+    reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10000));
+
 // --- records (lock held) -----------------------------------------------------
-std::shared_ptr<Window> Find(HWND window);     // live, local windows only
+std::shared_ptr<Window> Find(HWND window);  // live, local windows only
+// Find, setting ERROR_INVALID_WINDOW_HANDLE when there is no such window.
+std::shared_ptr<Window> Checked(HWND window);
 std::shared_ptr<Window> FindAny(HWND window);  // remote ones too
 // A remembered handle (focus, active, capture, foreground) may outlive its
 // window; readers see such a handle as none.
@@ -211,6 +230,8 @@ bool IsMine(const std::shared_ptr<Queue>& queue);
 std::uint64_t Now();  // the timer clock, ms
 void Wake(Queue& queue);
 HWND TopLevelOf(const Window& window);          // lock held
+RECT ScreenRectOf(const Window& window);        // lock held
+RECT ClientScreenRectOf(const Window& window);  // lock held
 bool IsDescendant(HWND ancestor, HWND window);  // lock held
 
 // --- calls into windows (lock not held) ----------------------------------
@@ -226,17 +247,44 @@ DWORD StyleOf(HWND window);
 HWND ParentOf(HWND window);
 std::vector<HWND> ChildrenOf(HWND window);
 
+// Runs work on the thread that owns window: at once when that is the
+// calling thread, else as a message sent there, waiting for it while
+// processing what is sent to the caller. False (and *result untouched) when
+// the window is gone or its thread has ended.
+bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
+                      LRESULT* result);
+// Whether window lives and belongs to a thread other than the caller's.
+bool OwnedElsewhere(HWND window);
+// A window call made on another thread's window runs on that thread, as
+// its procedure may only run there: call is sent over and waited for.
+BOOL CallOnOwnerThread(HWND window, const std::function<BOOL()>& call);
+// Queues work for the thread that owns window, ahead of its posted
+// messages, and returns at once. False when the window is gone.
+bool QueueOnOwnerThread(HWND window, std::function<void()> work);
+
 // --- message retrieval ----------------------------------------------------
 enum class Retrieved { Message, Nothing, Stopped };
+struct RetrieveOptions {
+  // Only messages for filter (and its children), and within
+  // [filterMin, filterMax] unless both are 0.
+  HWND filter = nullptr;
+  UINT filterMin = 0;
+  UINT filterMax = 0;
+  // Take the message off the queue (PM_REMOVE), or only look at it.
+  bool remove = true;
+  // Block until a message comes; without it, answer Nothing at once.
+  bool wait = false;
+  // Checked after each sent message and on every wake; true stops the wait.
+  const std::function<bool()>* stop = nullptr;
+  // The timer clock's time (Now()) at which the wait gives up; 0: never.
+  std::uint64_t deadlineMs = 0;
+  // Run WhenIdle actions when there is nothing else to do.
+  bool runIdle = false;
+};
 // The heart of every loop: processes sent messages, then returns the next
-// posted, input, timer or paint message that passes the filters. With wait,
-// blocks (running WhenIdle actions when there is nothing else) until a
-// message comes, stop() turns true (checked after each sent message and on
-// every wake), or deadline passes (0: none).
-Retrieved Retrieve(MSG* msg, HWND filter, UINT filterMin, UINT filterMax,
-                   UINT removeFlags, bool wait,
-                   const std::function<bool()>* stop, std::uint64_t deadlineMs,
-                   bool runIdle);
+// posted, input, timer or paint message that passes the filters, or waits
+// for one as options say.
+Retrieved Retrieve(MSG* msg, const RetrieveOptions& options);
 // Processes the sent messages waiting for this thread and returns.
 void ProcessSentMessages();
 // Blocks until done() (evaluated under the lock) is true, processing
@@ -245,20 +293,51 @@ void WaitProcessingSent(const std::function<bool()>& done);
 // A modal loop: pumps (with dialog keyboard handling for dialog, when
 // given) until ended() is true. A WM_QUIT ends it too and is put back.
 void RunModalLoop(const std::function<bool()>& ended, HWND dialog);
+// Creates a dialog from tpl, disables owner's top-level window and runs the
+// modal loop until the dialog ends; returns what EndDialog was given (-1
+// when the dialog could not be made). DialogBoxParamA and MessageBoxA.
+INT_PTR RunModalDialog(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
+                       LPARAM initParam);
 // Runs the thread's pending messages and idle actions, for a modal loop of
 // the headless driver that answers at once.
 void PumpModalIdle();
 
 // --- windows --------------------------------------------------------------
-void RegisterSystemClasses();
-void DestroyThreadWindows(Queue& queue);
+void RegisterSystemClasses();                         // lock held
+std::shared_ptr<WindowClass> FindClass(LPCSTR name);  // lock held
+// The window to bring forward when leaving goes away or hides: its owner
+// when it has one, else the newest other visible top-level window. Lock
+// held.
+HWND PickNextForeground(HWND leaving, HWND owner);
+// The windows of an ending thread's queue, removed without calling them
+// (lock held); what went, and the window to bring to the foreground.
+struct ThreadWindowsGone {
+  std::vector<HWND> windows;
+  HWND nextForeground = nullptr;
+};
+ThreadWindowsGone DestroyThreadWindows(Queue& queue);
 void SetFocusInternal(HWND window);
 void ActivateWindow(HWND window);
 void InvalidateTree(HWND window);
 void ValidateWindow(HWND window);
 bool NeedsPaint(HWND window);
+// Marks area (client pixels; null: all of it) of a visible window as
+// waiting to be painted. Lock held.
+void AddDirty(Window& window, const RECT* area);
+// What waits to be painted, and forgets it.
+RECT TakeDirty(HWND window);
 HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
 RECT NonClientInsets(DWORD style, DWORD exStyle);
+
+// A termination request waiting for the first top-level window; guarded by
+// S().mutex.
+struct Termination {
+  bool waiting = false;
+  std::condition_variable picked;
+  // How long a request waits for a first window before the process ends.
+  std::chrono::milliseconds grace{5000};
+};
+Termination& PendingTermination();
 
 // --- run/ entries ------------------------------------------------------------
 void RegisterRunEntry(Window& window);     // lock held
@@ -268,6 +347,9 @@ HWND FindRemoteWindow(const char* className, const char* windowName);
 bool RemoteWindowAlive(const std::string& entry);
 
 // --- controls ---------------------------------------------------------------
+// Paints a control's text in its client area (with a raised edge when
+// edged), grayed while the control is disabled.
+void PaintText(HWND window, UINT format, bool edged);
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
@@ -276,14 +358,46 @@ LRESULT CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 extern const char kDialogClass[];
 
 // --- text helpers -----------------------------------------------------------
-bool EqualNoCase(std::string_view a, std::string_view b);
-char ToLowerAnsi(char c);
-char ToUpperAnsi(char c);
+// Window classes, titles and mnemonics fold as Windows-1252 text.
+using platform::EqualNoCaseWindows1252;
+using platform::LowerWindows1252;
+using platform::UpperWindows1252;
 // A resource name: MAKEINTRESOURCE(id) or "#id"; -1 when it is neither.
 int ResourceId(LPCSTR name);
 // The mnemonic letter of a text ("&OK" -> 'o'), or 0.
 char MnemonicOf(std::string_view text);
 int MulDivRound(int value, int numerator, int denominator);
+
+// --- menus ------------------------------------------------------------------
+Menu* FindMenu(HMENU menu);  // lock held
+// The item by command (searching submenus) or by position. Lock held.
+MenuItem* FindItem(HMENU menu, UINT item, UINT flags);
+// The class of popup menu windows; a popup menu that has captured the
+// pointer takes the keyboard too.
+extern const char kPopupMenuClass[];
+LRESULT CALLBACK PopupMenuProc(HWND, UINT, WPARAM, LPARAM);
+
+// --- message boxes --------------------------------------------------------
+struct MessageBoxButton {
+  int id = 0;
+  const char* label = "";  // with its mnemonic ("&Yes")
+};
+// What a box shows: its text, caption, buttons in order and the default.
+struct MessageBoxLayout {
+  std::string text;
+  std::string caption;
+  UINT type = 0;
+  std::vector<MessageBoxButton> buttons;
+  int defaultId = IDOK;
+};
+MessageBoxLayout LayoutOf(std::string_view text, std::string_view caption,
+                          UINT type);
+// What Esc, closing the box or the end of input answers (0: none does).
+int EscapeAnswerOf(const MessageBoxLayout& layout);
+// A box with a choice when nobody sees the desktop: asked on the terminal
+// when standard input is one, else answered with the default button, which
+// is said on standard error.
+int AskWithoutDisplay(const MessageBoxLayout& layout);
 
 // --- hooks ------------------------------------------------------------------
 // Runs the chain for type; returns nonzero when a hook swallowed the event.

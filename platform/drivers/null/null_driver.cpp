@@ -1,9 +1,9 @@
 // The headless ("null") driver: windows have state but no pixels.
 //
-// It answers what a person at the desktop would: message boxes from the
-// test's script, then from VELLUMTIDE_ANSWERS (for process-level tests),
-// then with their default button; popup menus from the script, else
-// dismissed. Everything shown is recorded for the test API. Injected input
+// It keeps what stands in for a person (scripts.h): answers for message
+// boxes from the test's script, then from VELLUMTIDE_ANSWERS (for
+// process-level tests), and choices for popup menus; and it records what
+// was shown for the test API. Injected input
 // goes through an input thread of its own, as a real desktop's input
 // arrives, so global hooks run on a thread of the platform, never on the
 // test's.
@@ -15,12 +15,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/drivers/null/us_keyboard_layout.h"
 #include "platform/internal/no_destroy.h"
-#include "platform/user/user_internal.h"
+#include "platform/internal/scripts.h"
+#include "platform/internal/text.h"
 
 namespace vt::null_driver {
 
@@ -36,6 +40,11 @@ struct State {
   std::deque<UINT> popupScript;
   SIZE screen{1024, 768};
   POINT cursor{0, 0};
+  std::vector<TrayChange> trayChanges;
+  // The clock stamped on injected input: every batch a second after the
+  // last, so that two separate clicks never make a double click however
+  // fast a test runs, and the two of a DoubleClick always do.
+  DWORD inputClock = 0;
 };
 
 State& D() {
@@ -80,67 +89,22 @@ void ReadEnvironment(State& s) {
       word.clear();
       if (*p == '\0') break;
     } else {
-      word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+      word += platform::LowerAscii(*p);
     }
   }
 }
 
-int MessageBox(const platform::MessageBoxRequest& request) {
+void RecordTray(TrayChange::Kind kind, const platform::TrayIconState& icon) {
   auto& s = D();
   std::lock_guard<std::mutex> lock(s.mutex);
-  ReadEnvironment(s);
-  int answer = request.defaultAnswer;
-  if (!s.scripted.empty()) {
-    answer = s.scripted.front();
-    s.scripted.pop_front();
-  } else if (!s.environment.empty()) {
-    answer = s.environment.front();
-    s.environment.pop_front();
-  }
-  testing::MessageBoxRecord record;
-  record.text = request.text;
-  record.caption = request.caption;
-  record.type = request.type;
-  record.owner = request.owner;
-  record.answer = answer;
-  record.threadId = request.threadId;
-  record.ownerWasDisabled = request.ownerWasDisabled;
-  s.boxes.push_back(std::move(record));
-  return answer;
-}
-
-UINT TrackPopup(const platform::PopupRequest& request) {
-  auto& s = D();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  testing::PopupRecord record;
-  record.menu = request.menu;
-  record.flags = request.flags;
-  record.x = request.x;
-  record.y = request.y;
-  record.owner = request.owner;
-  record.foregroundAtOpen = request.foregroundAtOpen;
-  for (auto& item : request.items) {
-    testing::MenuItemRecord r;
-    r.id = item.id;
-    r.text = item.text;
-    r.separator = item.separator;
-    r.checked = item.checked;
-    r.grayed = item.grayed;
-    record.items.push_back(std::move(r));
-  }
-  s.popups.push_back(std::move(record));
-  if (s.popupScript.empty()) return 0;
-  UINT choice = s.popupScript.front();
-  s.popupScript.pop_front();
-  return choice;
+  s.trayChanges.push_back(TrayChange{kind, icon});
 }
 
 // --- the input thread ------------------------------------------------------
 
 struct Job {
   std::vector<platform::InputEvent> events;
-  bool done = false;  // guarded by user's lock
-  std::shared_ptr<user::Queue> waiter;
+  std::function<void()> delivered;
 };
 
 struct InputThread {
@@ -166,9 +130,7 @@ void InputLoop() {
       input.jobs.pop_front();
     }
     for (auto& event : job->events) platform::DeliverInput(event);
-    user::Lock lock(user::S().mutex);
-    job->done = true;
-    user::Wake(*job->waiter);
+    job->delivered();
   }
 }
 
@@ -219,13 +181,36 @@ void Reset() {
   s.popupScript.clear();
   s.screen = SIZE{1024, 768};
   s.cursor = POINT{0, 0};
+  s.trayChanges.clear();
 }
 
-void Inject(std::vector<platform::InputEvent> events) {
+std::vector<TrayChange> TrayChanges() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.trayChanges;
+}
+
+void Inject(std::vector<platform::InputEvent> events,
+            std::function<void()> delivered) {
   platform::TheDriver();
+  DWORD stamp;
+  {
+    auto& s = D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.inputClock += 1000;
+    stamp = s.inputClock;
+  }
+  for (auto& event : events) {
+    // The layout's characters come with the key, as a desktop reports them.
+    if (event.kind == platform::InputKind::Key && !event.keyUp &&
+        event.characters.text.empty()) {
+      event.characters = UsLayoutCharacters(event.virtualKey, event.modifiers);
+    }
+    if (!event.time) event.time = stamp;
+  }
   auto job = std::make_shared<Job>();
   job->events = std::move(events);
-  job->waiter = user::MyQueue();
+  job->delivered = std::move(delivered);
   {
     auto& input = Input();
     std::lock_guard<std::mutex> lock(input.mutex);
@@ -237,17 +222,89 @@ void Inject(std::vector<platform::InputEvent> events) {
     }
     input.cv.notify_one();
   }
-  user::WaitProcessingSent([&] { return job->done; });
 }
 
 }  // namespace vt::null_driver
 
 namespace vt::platform {
 
+int NextScriptedMessageBoxAnswer() {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  null_driver::ReadEnvironment(s);
+  int answer = 0;
+  if (!s.scripted.empty()) {
+    answer = s.scripted.front();
+    s.scripted.pop_front();
+  } else if (!s.environment.empty()) {
+    answer = s.environment.front();
+    s.environment.pop_front();
+  }
+  return answer;
+}
+
+void RecordMessageBox(const ShownMessageBox& box) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  testing::MessageBoxRecord record;
+  record.text = box.text;
+  record.caption = box.caption;
+  record.type = box.type;
+  record.owner = box.owner;
+  record.answer = box.answer;
+  record.threadId = box.threadId;
+  record.ownerWasDisabled = box.ownerWasDisabled;
+  s.boxes.push_back(std::move(record));
+}
+
+bool NextScriptedPopupChoice(UINT* command) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.popupScript.empty()) return false;
+  *command = s.popupScript.front();
+  s.popupScript.pop_front();
+  return true;
+}
+
+void RecordPopup(const ShownPopup& popup) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  testing::PopupRecord record;
+  record.menu = popup.menu;
+  record.flags = popup.flags;
+  record.x = popup.x;
+  record.y = popup.y;
+  record.owner = popup.owner;
+  record.foregroundAtOpen = popup.foregroundAtOpen;
+  for (const auto& item : popup.items) {
+    testing::MenuItemRecord r;
+    r.id = item.id;
+    r.text = item.text;
+    r.separator = item.separator;
+    r.checked = item.checked;
+    r.grayed = item.grayed;
+    record.items.push_back(std::move(r));
+  }
+  s.popups.push_back(std::move(record));
+}
+
 void InstallNullDriver(Driver& driver) {
   driver.name = "null";
-  driver.messageBox = null_driver::MessageBox;
-  driver.trackPopup = null_driver::TrackPopup;
+  driver.keyCharacters = [](UINT virtualKey, UINT, unsigned modifiers) {
+    return null_driver::UsLayoutCharacters(virtualKey, modifiers);
+  };
+  driver.trayIconAdded = [](const TrayIconState& icon) {
+    null_driver::RecordTray(null_driver::TrayChange::Added, icon);
+  };
+  driver.trayIconModified = [](const TrayIconState& icon) {
+    null_driver::RecordTray(null_driver::TrayChange::Modified, icon);
+  };
+  driver.trayIconDeleted = [](HWND owner, UINT id) {
+    TrayIconState gone;
+    gone.owner = owner;
+    gone.id = id;
+    null_driver::RecordTray(null_driver::TrayChange::Deleted, gone);
+  };
   driver.screenSize = [] {
     auto& s = null_driver::D();
     std::lock_guard<std::mutex> lock(s.mutex);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "platform/internal/driver.h"
@@ -16,11 +17,18 @@ std::size_t MessageBoxCount();
 void ScriptPopupChoice(UINT command);
 std::vector<testing::PopupRecord> Popups();
 void SetScreenSize(int width, int height);
+// What the notification area was told, in order.
+struct TrayChange {
+  enum Kind { Added, Modified, Deleted };
+  Kind kind = Added;
+  platform::TrayIconState icon;
+};
+std::vector<TrayChange> TrayChanges();
 // Forgets the records and scripts, and gives the screen its first size.
 void Reset();
-// Hands events to the input thread, which runs the hooks and queues them;
-// returns once all are delivered, processing what is sent to the calling
-// thread meanwhile.
-void Inject(std::vector<platform::InputEvent> events);
+// Hands events to the input thread, which runs the hooks and queues them,
+// then calls delivered there; returns at once.
+void Inject(std::vector<platform::InputEvent> events,
+            std::function<void()> delivered);
 
 }  // namespace vt::null_driver
