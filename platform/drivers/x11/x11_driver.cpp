@@ -1,0 +1,107 @@
+// The X11 driver's table: what the platform asks of a desktop, answered by
+// the X server. Chosen when DISPLAY names a display that opens.
+#include <X11/Xlib.h>
+
+#include "platform/drivers/x11/x11_internal.h"
+#include "platform/internal/no_destroy.h"
+
+namespace vt::x11 {
+namespace {
+
+struct Pointer {
+  POINT lastDelivered{-1, -1};
+};
+
+Pointer& P() {
+  static vt::platform::NoDestroy<Pointer> pointer;
+  return pointer.get();
+}
+
+vt::platform::FontMetrics FontMetricsOf(std::string_view face, int pointSize,
+                                        int weight) {
+  XLock lock;
+  const OpenedFont* font = OpenFont(face, pointSize, weight);
+  return font ? font->metrics : vt::platform::FontMetrics{};
+}
+
+int TextWidth(const vt::platform::FontMetrics& metrics, std::string_view face,
+              std::string_view text) {
+  XLock lock;
+  const OpenedFont* font = FontOfMetrics(metrics, face);
+  return font ? MeasureAnsi(*font, text) : 0;
+}
+
+SIZE ScreenSize() {
+  XLock lock;
+  Display* d = X().display;
+  return SIZE{DisplayWidth(d, X().screen), DisplayHeight(d, X().screen)};
+}
+
+POINT CursorPosition() {
+  XLock lock;
+  Window root, child;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(X().display, X().root, &root, &child, &x, &y, &wx, &wy, &mask);
+  return POINT{x, y};
+}
+
+void SetCursorPosition(int x, int y) {
+  XLock lock;
+  // Every delivered pointer event is also reported here; the pointer is
+  // there already, and warping it would fight the person moving it.
+  POINT& last = P().lastDelivered;
+  if (last.x == x && last.y == y) return;
+  last = POINT{x, y};
+  XWarpPointer(X().display, None, X().root, 0, 0, 0, 0, x, y);
+}
+
+bool ScreenSaverTimeout(UINT* seconds) {
+  XLock lock;
+  int timeout = 0, interval = 0, blanking = 0, exposures = 0;
+  XGetScreenSaver(X().display, &timeout, &interval, &blanking, &exposures);
+  if (seconds) *seconds = static_cast<UINT>(std::max(timeout, 0));
+  return true;
+}
+
+void Beep(UINT) {
+  XLock lock;
+  XBell(X().display, 0);
+}
+
+}  // namespace
+}  // namespace vt::x11
+
+namespace vt::platform {
+
+bool InstallX11Driver(Driver& driver) {
+  if (!vt::x11::OpenConnection()) return false;
+  using namespace vt::x11;
+  InstallWindowHandlers();
+  StartInput();
+  InstallTray();
+  StartEventThread();
+  driver.name = "x11";
+  driver.windowCreated = WindowCreated;
+  driver.windowDestroyed = WindowDestroyed;
+  driver.windowShown = WindowShown;
+  driver.windowMoved = WindowMoved;
+  driver.windowTextChanged = WindowTextChanged;
+  driver.windowInvalidated = WindowInvalidated;
+  driver.foregroundChanged = ForegroundChanged;
+  driver.fontMetrics = FontMetricsOf;
+  driver.textWidth = TextWidth;
+  driver.fillRect = vt::x11::FillRect;
+  driver.drawLine = vt::x11::DrawLine;
+  driver.drawText = vt::x11::DrawText;
+  driver.drawIcon = vt::x11::DrawIcon;
+  driver.drawBitmap = vt::x11::DrawBitmap;
+  driver.screenSize = ScreenSize;
+  driver.cursorPosition = CursorPosition;
+  driver.setCursorPosition = SetCursorPosition;
+  driver.screenSaverTimeout = ScreenSaverTimeout;
+  driver.beep = Beep;
+  return true;
+}
+
+}  // namespace vt::platform
