@@ -17,18 +17,22 @@ Pointer& P() {
   return pointer.get();
 }
 
-vt::platform::FontMetrics FontMetricsOf(std::string_view face, int pointSize,
-                                        int weight) {
+vt::platform::FontMetrics FontMetricsOf(const vt::platform::FontSpec& spec) {
   XLock lock;
-  const OpenedFont* font = OpenFont(face, pointSize, weight);
+  const OpenedFont* font = OpenFont(spec);
   return font ? font->metrics : vt::platform::FontMetrics{};
 }
 
-int TextWidth(const vt::platform::FontMetrics& metrics, std::string_view face,
-              std::string_view text) {
+int TextWidth(const vt::platform::FontSpec& spec, std::string_view text) {
   XLock lock;
-  const OpenedFont* font = FontOfMetrics(metrics, face);
+  const OpenedFont* font = OpenFont(spec);
   return font ? MeasureAnsi(*font, text) : 0;
+}
+
+vt::platform::KeyCharacters CharactersOfKey(UINT virtualKey, UINT scanCode,
+                                            unsigned modifiers) {
+  XLock lock;
+  return KeyCharactersOf(virtualKey, scanCode, modifiers);
 }
 
 SIZE ScreenSize() {
@@ -87,8 +91,10 @@ bool InstallX11Driver(Driver& driver) {
   driver.windowShown = WindowShown;
   driver.windowMoved = WindowMoved;
   driver.windowTextChanged = WindowTextChanged;
-  driver.windowInvalidated = WindowInvalidated;
   driver.foregroundChanged = ForegroundChanged;
+  driver.captureChanged = CaptureChanged;
+  driver.beginPaint = vt::x11::BeginPaint;
+  driver.endPaint = vt::x11::EndPaint;
   driver.fontMetrics = FontMetricsOf;
   driver.textWidth = TextWidth;
   driver.fillRect = vt::x11::FillRect;
@@ -101,6 +107,10 @@ bool InstallX11Driver(Driver& driver) {
   driver.setCursorPosition = SetCursorPosition;
   driver.screenSaverTimeout = ScreenSaverTimeout;
   driver.beep = Beep;
+  driver.keyCharacters = CharactersOfKey;
+  driver.trayIconAdded = TrayIconAdded;
+  driver.trayIconModified = TrayIconModified;
+  driver.trayIconDeleted = TrayIconDeleted;
   return true;
 }
 

@@ -19,7 +19,7 @@
 namespace vt::x11 {
 namespace {
 
-using Key = std::tuple<std::string, int, int>;
+using Key = std::tuple<std::string, int, int, bool>;
 
 struct Fonts {
   std::map<Key, std::unique_ptr<OpenedFont>> byRequest;
@@ -68,9 +68,9 @@ vt::platform::FontMetrics MetricsOf(XftFont* font) {
   return m;
 }
 
-const OpenedFont* OpenFont(std::string_view face, int pointSize, int weight) {
-  if (face.empty()) face = kDefaultFace;
-  Key key{std::string(face), pointSize, weight};
+const OpenedFont* OpenFont(const vt::platform::FontSpec& spec) {
+  std::string_view face = spec.face.empty() ? kDefaultFace : spec.face;
+  Key key{std::string(face), spec.pointSize, spec.weight, spec.italic};
   auto& cache = F().byRequest;
   auto found = cache.find(key);
   if (found != cache.end()) return found->second.get();
@@ -79,8 +79,10 @@ const OpenedFont* OpenFont(std::string_view face, int pointSize, int weight) {
   XftFont* font = XftFontOpen(
       X().display, X().screen, XFT_FAMILY, XftTypeString, family,
       XFT_PIXEL_SIZE, XftTypeDouble,
-      static_cast<double>(PixelSizeOf(pointSize)), XFT_WEIGHT, XftTypeInteger,
-      weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR, nullptr);
+      static_cast<double>(PixelSizeOf(spec.pointSize)), XFT_WEIGHT,
+      XftTypeInteger, spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR,
+      XFT_SLANT, XftTypeInteger, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN,
+      nullptr);
   if (!font) return nullptr;
   auto opened = std::make_unique<OpenedFont>();
   opened->font = font;
@@ -90,19 +92,7 @@ const OpenedFont* OpenFont(std::string_view face, int pointSize, int weight) {
   return result;
 }
 
-const OpenedFont* FontOfMetrics(const vt::platform::FontMetrics& metrics,
-                                std::string_view face) {
-  if (face.empty()) face = kDefaultFace;
-  for (auto& [key, font] : F().byRequest) {
-    if (vt::platform::EqualNoCase(std::get<0>(key), face) &&
-        font->metrics.height == metrics.height &&
-        font->metrics.maxCharWidth == metrics.maxCharWidth)
-      return font.get();
-  }
-  return DefaultFont();
-}
-
-const OpenedFont* DefaultFont() { return OpenFont(kDefaultFace, 8, 400); }
+const OpenedFont* DefaultFont() { return OpenFont(vt::platform::FontSpec{}); }
 
 int MeasureAnsi(const OpenedFont& font, std::string_view ansi) {
   if (ansi.empty()) return 0;

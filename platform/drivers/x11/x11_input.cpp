@@ -24,7 +24,6 @@
 
 #include "platform/drivers/x11/x11_internal.h"
 #include "platform/internal/no_destroy.h"
-#include "platform/shell/tray.h"
 
 namespace vt::x11 {
 namespace {
@@ -250,27 +249,59 @@ void HandleKey(XKeyEvent& event) {
   if (vk == VK_SHIFT) modifiers = up ? modifiers & ~1u : modifiers | 1u;
   if (vk == VK_CONTROL) modifiers = up ? modifiers & ~2u : modifiers | 2u;
   if (vk == VK_MENU) modifiers = up ? modifiers & ~4u : modifiers | 4u;
-  std::string characters;
-  if (!up) characters = CharactersOf(event);
-  if (vk) DeliverKey(vk, up, modifiers, vt::platform::InputScope::Window);
-  // Alt with a key gives a system key, not a character, as on the target.
-  if (up || (modifiers & 4)) return;
-  // TranslateMessage makes the characters of keys with a virtual key from
-  // the key itself; the layout's own characters are needed only for keys
-  // it cannot know (é on its own key, dead-key and compose results).
+  vt::platform::InputEvent key;
+  key.kind = vt::platform::InputKind::Key;
+  key.scope = vt::platform::InputScope::Window;
+  key.virtualKey = vk;
+  // Evdev key codes, which X numbers from 8, are the PC's scan codes.
+  key.scanCode = event.keycode >= 8 ? event.keycode - 8 : 0;
+  key.keyUp = up;
+  key.modifiers = modifiers;
+  key.time = static_cast<DWORD>(event.time);
+  if (!up) key.characters.text = CharactersOf(event);
   if (vk) {
-    bool ascii = true;
-    for (char c : characters)
-      ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return;
+    Defer(key);
+    return;
   }
-  for (char c : characters) {
+  // A key with no virtual key of its own (é on a key of its own, a symbol
+  // the layout adds) still types what it gives.
+  for (char c : key.characters.text) {
     vt::platform::InputEvent typed;
     typed.kind = vt::platform::InputKind::Char;
     typed.virtualKey = static_cast<unsigned char>(c);
     typed.modifiers = modifiers;
     Defer(typed);
   }
+}
+
+vt::platform::KeyCharacters KeyCharactersOf(UINT virtualKey, UINT scanCode,
+                                            unsigned modifiers) {
+  Display* d = X().display;
+  KeyCode code = 0;
+  if (scanCode) {
+    code = static_cast<KeyCode>(scanCode + 8);
+  } else {
+    for (KeySym keysym = 0x20; keysym < 0x100 && !code; ++keysym)
+      if (VirtualKeyOf(keysym) == virtualKey)
+        code = XKeysymToKeycode(d, keysym);
+    for (KeySym keysym = 0xFF00; keysym <= 0xFFFF && !code; ++keysym)
+      if (VirtualKeyOf(keysym) == virtualKey)
+        code = XKeysymToKeycode(d, keysym);
+  }
+  vt::platform::KeyCharacters result;
+  if (!code) return result;
+  XKeyEvent event{};
+  event.type = KeyPress;
+  event.display = d;
+  event.keycode = code;
+  if (modifiers & 1) event.state |= ShiftMask;
+  if (modifiers & 2) event.state |= ControlMask;
+  if (modifiers & 4) event.state |= Mod1Mask;
+  char buffer[16];
+  int length = XLookupString(&event, buffer, sizeof buffer, nullptr, nullptr);
+  // XLookupString gives Latin-1, which is 1252 wherever it has characters.
+  result.text.assign(buffer, static_cast<std::size_t>(std::max(length, 0)));
+  return result;
 }
 
 void SetPointerInside(bool inside) { I().pointerInside = inside; }
@@ -286,8 +317,8 @@ void DeferTray(HWND owner, UINT id, UINT mouseMessage) {
   });
 }
 
-void DeferClose(HWND window) {
-  I().deferred.push_back([window] { PostMessageA(window, WM_CLOSE, 0, 0); });
+void DeferWindowEvent(const vt::platform::WindowEvent& event) {
+  I().deferred.push_back([event] { vt::platform::DeliverWindowEvent(event); });
 }
 
 void RunDeferred() {

@@ -92,10 +92,7 @@ struct OpenedFont {
 };
 // The Xft font for a face at a point size (XLock held); cached, never null
 // unless fontconfig has no font at all.
-const OpenedFont* OpenFont(std::string_view face, int pointSize, int weight);
-// The font a set of metrics came from (for callers that only kept those).
-const OpenedFont* FontOfMetrics(const vt::platform::FontMetrics& metrics,
-                                std::string_view face);
+const OpenedFont* OpenFont(const vt::platform::FontSpec& spec);
 const OpenedFont* DefaultFont();
 // Width in pixels of ANSI text (XLock held).
 int MeasureAnsi(const OpenedFont& font, std::string_view ansi);
@@ -121,16 +118,22 @@ unsigned long PixelOf(COLORREF color);
 void WindowCreated(const vt::platform::WindowInfo& info);
 void WindowDestroyed(HWND window);
 void WindowShown(HWND window, bool visible);
-void WindowMoved(HWND window, const RECT& rect);
+void WindowMoved(HWND window, const RECT& rect, const RECT& client);
 void WindowTextChanged(HWND window, std::string_view text);
-void WindowInvalidated(HWND window);
 void ForegroundChanged(HWND window);
-void FillRect(HWND window, const RECT& rect, COLORREF color);
-void DrawLine(HWND window, int x0, int y0, int x1, int y1, COLORREF color);
-void DrawText(HWND window, int x, int y, std::string_view text, COLORREF color,
-              const RECT& clip);
-void DrawIcon(HWND window, int x, int y, HICON icon);
-void DrawBitmap(HWND window, int x, int y, HBITMAP bitmap);
+void CaptureChanged(HWND window);
+void BeginPaint(HWND window, const RECT& update);
+void EndPaint(HWND window);
+void FillRect(const vt::platform::DrawTarget& target, const RECT& rect,
+              COLORREF color);
+void DrawLine(const vt::platform::DrawTarget& target, int x0, int y0, int x1,
+              int y1, COLORREF color);
+void DrawText(const vt::platform::DrawTarget& target, int x, int y,
+              std::string_view text, const vt::platform::FontSpec& font,
+              COLORREF color, bool opaque, COLORREF background);
+void DrawIcon(const vt::platform::DrawTarget& target, int x, int y, HICON icon);
+void DrawBitmap(const vt::platform::DrawTarget& target, int x, int y,
+                HBITMAP bitmap);
 // Gives every top-level window the program's icon (the first one the
 // program puts in the tray).
 void SetProgramIcon(HICON icon);
@@ -150,6 +153,10 @@ void StartInput();
 void HandleKey(XKeyEvent& event);
 // The virtual key for a keysym, or 0.
 UINT VirtualKeyOf(KeySym keysym);
+// The characters a key gives with modifiers held, for a key message the
+// program made itself (XLock held).
+vt::platform::KeyCharacters KeyCharactersOf(UINT virtualKey, UINT scanCode,
+                                            unsigned modifiers);
 // Modifier bits as DeliverInput takes them (1 Shift, 2 Control, 4 Alt).
 unsigned ModifiersOf(unsigned state);
 // The pointer or the keyboard focus is inside one of the program's windows,
@@ -161,11 +168,14 @@ void SetFocusInside(bool inside);
 // no hook procedure ever runs with the display locked.
 void Defer(const vt::platform::InputEvent& event);
 void DeferTray(HWND owner, UINT id, UINT mouseMessage);
-void DeferClose(HWND window);
+void DeferWindowEvent(const vt::platform::WindowEvent& event);
 void RunDeferred();
 
 // --- the notification area (x11_tray.cpp) ----------------------------------
 
+void TrayIconAdded(const vt::platform::TrayIconState& icon);
+void TrayIconModified(const vt::platform::TrayIconState& icon);
+void TrayIconDeleted(HWND owner, UINT id);
 void InstallTray();
 
 }  // namespace vt::x11

@@ -19,7 +19,6 @@
 
 #include "platform/drivers/x11/x11_internal.h"
 #include "platform/internal/no_destroy.h"
-#include "platform/shell/tray.h"
 
 namespace vt::x11 {
 namespace {
@@ -352,7 +351,9 @@ int ShowDueTips() {
   return wait;
 }
 
-void IconAdded(const vt::platform::TrayIconState& state) {
+}  // namespace
+
+void TrayIconAdded(const vt::platform::TrayIconState& state) {
   SetProgramIcon(state.icon);
   XLock lock;
   if (FindIcon(state.owner, state.id)) return;
@@ -365,7 +366,7 @@ void IconAdded(const vt::platform::TrayIconState& state) {
   Place(icon);
 }
 
-void IconModified(const vt::platform::TrayIconState& state) {
+void TrayIconModified(const vt::platform::TrayIconState& state) {
   XLock lock;
   Icon* icon = FindIcon(state.owner, state.id);
   if (!icon) return;
@@ -379,7 +380,7 @@ void IconModified(const vt::platform::TrayIconState& state) {
   }
 }
 
-void IconDeleted(HWND owner, UINT id) {
+void TrayIconDeleted(HWND owner, UINT id) {
   XLock lock;
   auto& icons = T().icons;
   for (auto it = icons.begin(); it != icons.end(); ++it) {
@@ -393,14 +394,9 @@ void IconDeleted(HWND owner, UINT id) {
   }
 }
 
-}  // namespace
-
 void InstallTray() {
   AddEventHandler(HandleTrayEvent);
   AddIdleHandler(ShowDueTips);
-  static const vt::platform::TrayHost host{IconAdded, IconModified,
-                                           IconDeleted};
-  vt::platform::SetTrayHost(&host);
 }
 
 }  // namespace vt::x11

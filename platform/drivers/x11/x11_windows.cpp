@@ -8,9 +8,14 @@
 // to find the control under the pointer.
 //
 // Drawing goes into a pixmap per top-level window, which is copied to the
-// screen once painting has stopped for a moment, and again on every Expose,
-// so a repaint never shows its half-drawn state and a window uncovered by
-// another needs no repaint from the program at all.
+// screen when the outermost paint of that window ends, and again on every
+// Expose, so a repaint never shows its half-drawn state and a window
+// uncovered by another needs no repaint from the program at all.
+//
+// The driver speaks to user only through the delivery functions, and it
+// always reports pointer positions in the screen coordinates user keeps
+// for the window; a move by the window manager is reported first, so the
+// two agree.
 #include <unistd.h>
 
 #include <X11/Xatom.h>
@@ -26,21 +31,23 @@
 namespace vt::x11 {
 namespace {
 
-// How long drawing must have been quiet before a pixmap reaches the screen.
-constexpr std::uint64_t kPresentQuietMs = 4;
-// Two presses within this time and distance make a double click.
-constexpr std::uint64_t kDoubleClickMs = 500;
-constexpr int kDoubleClickDistance = 4;
+using vt::platform::DrawTarget;
+using vt::platform::WindowEvent;
+using vt::platform::WindowEventKind;
 
 struct Node {
   HWND handle = nullptr;
   HWND parent = nullptr;
   DWORD style = 0;
   DWORD exStyle = 0;
-  RECT rect{};  // screen pixels for a top-level, parent client for a child
-  bool visible = false;
   std::string className;
   std::string text;
+  bool visible = false;
+  // A child: its window and client rectangles relative to its parent's
+  // client area. A top-level window: both in screen pixels, as user keeps
+  // them.
+  RECT window{};
+  RECT client{};
   // Top-level windows only.
   Window xwindow = 0;
   Pixmap pixmap = 0;
@@ -48,24 +55,19 @@ struct Node {
   int height = 0;
   GC gc = nullptr;
   XftDraw* draw = nullptr;
-  bool overrideRedirect = false;
-  bool dirty = false;
+  bool popupMenu = false;
   bool mapped = false;
   bool activateOnMap = false;
-  std::uint64_t lastDraw = 0;
+  bool captureOnMap = false;
+  int painting = 0;  // nesting of paint brackets in this window's tree
 };
 
 struct Windows {
   std::map<HWND, Node> nodes;
   std::map<Window, HWND> byXWindow;
   HICON programIcon = nullptr;
-  // The last press, for double clicks.
-  Window lastPressWindow = 0;
-  unsigned lastPressButton = 0;
-  std::uint64_t lastPressTime = 0;
-  int lastPressX = 0;
-  int lastPressY = 0;
-  // A popup window holding the pointer and keyboard grab.
+  // The top-level window holding the pointer (and for menus the keyboard)
+  // grab, for the capture user asked for.
   Window grabbing = 0;
 };
 
@@ -85,74 +87,66 @@ Node* TopOf(HWND window) {
   return n;
 }
 
-// The frame user reserves around a client area; on X the window manager
-// draws the frame, so the X window is only the part inside it.
-RECT InsetsOf(DWORD style, DWORD exStyle) {
-  int frame = 0;
-  if (style & WS_THICKFRAME)
-    frame = 4;
-  else if ((style & WS_CAPTION) == WS_CAPTION || (style & WS_DLGFRAME) ||
-           (exStyle & WS_EX_DLGMODALFRAME))
-    frame = 3;
-  else if (style & WS_BORDER)
-    frame = 1;
-  if (exStyle & WS_EX_CLIENTEDGE) frame += 2;
-  if (exStyle & WS_EX_STATICEDGE) frame += 1;
-  RECT r{frame, frame, frame, frame};
-  if ((style & WS_CAPTION) == WS_CAPTION)
-    r.top += (exStyle & WS_EX_TOOLWINDOW) ? 15 : 18;
-  return r;
+RECT Offset(const RECT& r, int dx, int dy) {
+  return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
 }
+
+RECT Intersect(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top),
+              std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 // Where a window's client area starts inside its top-level's client area.
 POINT ClientOrigin(const Node& n) {
   if (!n.parent) return POINT{0, 0};
   Node* parent = Find(n.parent);
   POINT origin = parent ? ClientOrigin(*parent) : POINT{0, 0};
-  RECT in = InsetsOf(n.style, n.exStyle);
-  origin.x += n.rect.left + in.left;
-  origin.y += n.rect.top + in.top;
+  return POINT{origin.x + n.client.left, origin.y + n.client.top};
+}
+
+// A window's client area on the screen, as user sees it.
+POINT ScreenClientOrigin(const Node& n) {
+  Node* top = TopOf(n.handle);
+  POINT origin = ClientOrigin(n);
+  if (top) {
+    origin.x += top->client.left;
+    origin.y += top->client.top;
+  }
   return origin;
 }
 
 // The part of the top-level's client area a window may draw in: its client
 // area cut by every ancestor's.
 RECT ClientClip(const Node& n) {
+  if (!n.parent) return RECT{0, 0, n.width, n.height};
   POINT origin = ClientOrigin(n);
-  RECT in = InsetsOf(n.style, n.exStyle);
-  RECT clip{origin.x, origin.y,
-            origin.x + (n.rect.right - n.rect.left) - in.left - in.right,
-            origin.y + (n.rect.bottom - n.rect.top) - in.top - in.bottom};
-  if (!n.parent) {
-    Node top = n;
-    clip = RECT{0, 0, top.width, top.height};
-    return clip;
-  }
+  RECT own{origin.x, origin.y, origin.x + (n.client.right - n.client.left),
+           origin.y + (n.client.bottom - n.client.top)};
   Node* parent = Find(n.parent);
-  if (parent) {
-    RECT outer = ClientClip(*parent);
-    clip.left = std::max(clip.left, outer.left);
-    clip.top = std::max(clip.top, outer.top);
-    clip.right = std::min(clip.right, outer.right);
-    clip.bottom = std::min(clip.bottom, outer.bottom);
-  }
-  return clip;
+  return parent ? Intersect(own, ClientClip(*parent)) : own;
 }
 
-bool IsPopupStyle(DWORD style) {
-  return (style & WS_POPUP) && (style & WS_CAPTION) != WS_CAPTION;
-}
-
-Atom WindowTypeOf(const vt::platform::WindowInfo& info) {
+Atom WindowTypeOf(const Node& n) {
   const Atoms& a = X().atoms;
-  if (info.className == "#32768") return a.typePopupMenu;
-  if (IsPopupStyle(info.style))
-    return (info.exStyle & WS_EX_TOOLWINDOW) ? a.typeTooltip : a.typePopupMenu;
-  if ((info.style & WS_CAPTION) == WS_CAPTION &&
-      ((info.style & DS_MODALFRAME) || info.className == "#32770"))
+  bool popup = (n.style & WS_POPUP) && (n.style & WS_CAPTION) != WS_CAPTION;
+  if (n.className == "#32768") return a.typePopupMenu;
+  if (popup)
+    return (n.exStyle & WS_EX_TOOLWINDOW) ? a.typeTooltip : a.typePopupMenu;
+  if ((n.style & WS_CAPTION) == WS_CAPTION &&
+      ((n.style & DS_MODALFRAME) || n.className == "#32770"))
     return a.typeDialog;
-  if ((info.style & WS_CAPTION) != WS_CAPTION) return a.typeUtility;
+  // The hidden main window, which is never shown.
+  if ((n.style & WS_CAPTION) != WS_CAPTION) return a.typeUtility;
   return a.typeNormal;
+}
+
+// Menus and tips are drawn whole by user, with no frame of the window
+// manager around them.
+bool IsOverrideRedirect(const Node& n) {
+  Atom type = WindowTypeOf(n);
+  return type == X().atoms.typePopupMenu || type == X().atoms.typeTooltip;
 }
 
 void SetName(Window window, std::string_view ansi) {
@@ -174,9 +168,9 @@ void SetName(Window window, std::string_view ansi) {
 void SetSizeHints(const Node& n) {
   XSizeHints* hints = XAllocSizeHints();
   hints->flags = PPosition | USPosition;
-  RECT in = InsetsOf(n.style, n.exStyle);
-  hints->x = n.rect.left + in.left;
-  hints->y = n.rect.top + in.top;
+  hints->x = n.client.left;
+  hints->y = n.client.top;
+  // Without a sizing border the window keeps the size its template gave.
   if (!(n.style & WS_THICKFRAME)) {
     hints->flags |= PMinSize | PMaxSize;
     hints->min_width = hints->max_width = std::max(n.width, 1);
@@ -206,20 +200,18 @@ void FreeSurface(Node& n) {
   n.pixmap = 0;
 }
 
-// A pixmap the size of the client area; what was drawn is kept where the
-// old and new sizes overlap.
+// A pixmap the size of the client area, in the face colour until painted;
+// what was drawn is kept where the old and new sizes overlap.
 void MakeSurface(Node& n) {
   Display* d = X().display;
-  Pixmap pixmap = XCreatePixmap(d, n.xwindow, std::max(n.width, 1),
-                                std::max(n.height, 1), X().depth);
+  unsigned width = static_cast<unsigned>(std::max(n.width, 1));
+  unsigned height = static_cast<unsigned>(std::max(n.height, 1));
+  Pixmap pixmap = XCreatePixmap(d, n.xwindow, width, height,
+                                static_cast<unsigned>(X().depth));
   GC gc = XCreateGC(d, pixmap, 0, nullptr);
   XSetForeground(d, gc, PixelOf(RGB(0xC0, 0xC0, 0xC0)));
-  XFillRectangle(d, pixmap, gc, 0, 0, std::max(n.width, 1),
-                 std::max(n.height, 1));
-  if (n.pixmap) {
-    XCopyArea(d, n.pixmap, pixmap, gc, 0, 0, std::max(n.width, 1),
-              std::max(n.height, 1), 0, 0);
-  }
+  XFillRectangle(d, pixmap, gc, 0, 0, width, height);
+  if (n.pixmap) XCopyArea(d, n.pixmap, pixmap, gc, 0, 0, width, height, 0, 0);
   FreeSurface(n);
   n.pixmap = pixmap;
   n.gc = gc;
@@ -229,9 +221,15 @@ void MakeSurface(Node& n) {
 void Present(Node& n) {
   if (!n.xwindow || !n.pixmap) return;
   XSetClipMask(X().display, n.gc, None);
-  XCopyArea(X().display, n.pixmap, n.xwindow, n.gc, 0, 0, n.width, n.height, 0,
+  XCopyArea(X().display, n.pixmap, n.xwindow, n.gc, 0, 0,
+            static_cast<unsigned>(n.width), static_cast<unsigned>(n.height), 0,
             0);
-  n.dirty = false;
+}
+
+bool WindowManagerRuns() {
+  Display* d = X().display;
+  std::string name = "WM_S" + std::to_string(X().screen);
+  return XGetSelectionOwner(d, XInternAtom(d, name.c_str(), False)) != None;
 }
 
 void Activate(Node& n) {
@@ -242,10 +240,8 @@ void Activate(Node& n) {
     return;
   }
   XRaiseWindow(d, n.xwindow);
-  Atom wmSelection =
-      XInternAtom(d, ("WM_S" + std::to_string(c.screen)).c_str(), False);
-  if (XGetSelectionOwner(d, wmSelection) == None) {
-    // No window manager: nobody else will move the focus.
+  if (!WindowManagerRuns()) {
+    // Nobody else will move the keyboard focus.
     XSetInputFocus(d, n.xwindow, RevertToParent, CurrentTime);
     return;
   }
@@ -254,55 +250,73 @@ void Activate(Node& n) {
   event.xclient.window = n.xwindow;
   event.xclient.message_type = c.atoms.netActiveWindow;
   event.xclient.format = 32;
-  // Source 2 (as a pager asks): the person chose this window through the
-  // program (the tray icon), so the window manager should not refuse.
+  // Source 2, as a pager asks: the person chose the window through the
+  // program (its tray icon), so the window manager should not refuse.
   event.xclient.data.l[0] = 2;
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(d, c.root, False,
              SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
-// Drawing setup for one call into window: its top-level, the origin of
-// its client area there, and the clip set on the GC and the Xft draw.
+void Ungrab() {
+  if (!W().grabbing) return;
+  XUngrabPointer(X().display, CurrentTime);
+  XUngrabKeyboard(X().display, CurrentTime);
+  W().grabbing = 0;
+  SetPointerInside(false);
+}
+
+void Grab(Node& n) {
+  if (!n.mapped) {
+    n.captureOnMap = true;
+    return;
+  }
+  Display* d = X().display;
+  XGrabPointer(d, n.xwindow, False,
+               ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+               GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+  // A menu takes the keyboard too, so its arrows and Esc work wherever the
+  // focus was.
+  if (n.popupMenu)
+    XGrabKeyboard(d, n.xwindow, False, GrabModeAsync, GrabModeAsync,
+                  CurrentTime);
+  W().grabbing = n.xwindow;
+  // Every pointer event now reaches the hooks through the grab.
+  SetPointerInside(true);
+}
+
+// Drawing setup for one call: the top-level, the origin of the window's
+// client area there, and the clip (the call's own, the window's client area
+// and its ancestors', less its visible children) set on the GC and the Xft
+// draw.
 struct Target {
   Node* top = nullptr;
   POINT origin{};
-  RECT clip{};
 };
 
-bool Prepare(HWND window, Target* t, const RECT* extraClip = nullptr) {
-  Node* n = Find(window);
+bool Prepare(const DrawTarget& target, Target* t) {
+  Node* n = Find(target.window);
   if (!n) return false;
-  t->top = TopOf(window);
+  t->top = TopOf(target.window);
   if (!t->top || !t->top->pixmap) return false;
   t->origin = ClientOrigin(*n);
-  t->clip = ClientClip(*n);
-  if (extraClip) {
-    t->clip.left = std::max(t->clip.left, extraClip->left + t->origin.x);
-    t->clip.top = std::max(t->clip.top, extraClip->top + t->origin.y);
-    t->clip.right = std::min(t->clip.right, extraClip->right + t->origin.x);
-    t->clip.bottom = std::min(t->clip.bottom, extraClip->bottom + t->origin.y);
-  }
-  if (t->clip.right <= t->clip.left || t->clip.bottom <= t->clip.top)
-    return false;
-  // A window never draws over its visible children, which paint
-  // themselves: user may paint a parent after its children.
+  RECT clip =
+      Intersect(ClientClip(*n), Offset(target.clip, t->origin.x, t->origin.y));
+  if (Empty(clip)) return false;
   Region region = XCreateRegion();
-  XRectangle r{static_cast<short>(t->clip.left),
-               static_cast<short>(t->clip.top),
-               static_cast<unsigned short>(t->clip.right - t->clip.left),
-               static_cast<unsigned short>(t->clip.bottom - t->clip.top)};
+  XRectangle r{static_cast<short>(clip.left), static_cast<short>(clip.top),
+               static_cast<unsigned short>(clip.right - clip.left),
+               static_cast<unsigned short>(clip.bottom - clip.top)};
   XUnionRectWithRegion(&r, region, region);
+  // A window never draws over its visible children, which paint
+  // themselves.
   for (auto& [handle, child] : W().nodes) {
-    if (child.parent != window || !child.visible) continue;
-    POINT origin = ClientOrigin(child);
-    RECT in = InsetsOf(child.style, child.exStyle);
+    if (child.parent != target.window || !child.visible) continue;
+    RECT area = Offset(child.window, t->origin.x, t->origin.y);
     Region hole = XCreateRegion();
-    XRectangle c{
-        static_cast<short>(origin.x - in.left),
-        static_cast<short>(origin.y - in.top),
-        static_cast<unsigned short>(child.rect.right - child.rect.left),
-        static_cast<unsigned short>(child.rect.bottom - child.rect.top)};
+    XRectangle c{static_cast<short>(area.left), static_cast<short>(area.top),
+                 static_cast<unsigned short>(area.right - area.left),
+                 static_cast<unsigned short>(area.bottom - area.top)};
     XUnionRectWithRegion(&c, hole, hole);
     XSubtractRegion(region, hole, region);
     XDestroyRegion(hole);
@@ -313,83 +327,89 @@ bool Prepare(HWND window, Target* t, const RECT* extraClip = nullptr) {
   return true;
 }
 
+// Drawing outside a paint (through GetDC) shows at once.
 void Drawn(Node& top) {
-  top.dirty = true;
-  top.lastDraw = NowMs();
-  WakeEventThread();
+  if (top.painting == 0) Present(top);
 }
 
-// The deepest visible window under a point of the top-level's client area.
-HWND HitTest(HWND top, int x, int y) {
-  HWND best = top;
-  bool descended = true;
-  while (descended) {
-    descended = false;
-    // The last created child is on top, as user stacks them.
-    for (auto it = W().nodes.rbegin(); it != W().nodes.rend(); ++it) {
-      Node& child = it->second;
-      if (child.parent != best || !child.visible) continue;
-      POINT origin = ClientOrigin(child);
-      RECT in = InsetsOf(child.style, child.exStyle);
-      int left = origin.x - in.left;
-      int topY = origin.y - in.top;
-      int right = left + child.rect.right - child.rect.left;
-      int bottom = topY + child.rect.bottom - child.rect.top;
-      if (x >= left && x < right && y >= topY && y < bottom) {
-        best = child.handle;
-        descended = true;
-        break;
-      }
-    }
-  }
-  return best;
+unsigned ButtonsOf(unsigned state) {
+  unsigned buttons = 0;
+  if (state & Button1Mask) buttons |= MK_LBUTTON;
+  if (state & Button3Mask) buttons |= MK_RBUTTON;
+  if (state & Button2Mask) buttons |= MK_MBUTTON;
+  return buttons;
 }
 
-// A point of a top-level's client area in the screen coordinates user
-// keeps for it (which the window manager's placement may differ from).
-POINT ToUserScreen(const Node& top, int x, int y) {
-  RECT in = InsetsOf(top.style, top.exStyle);
-  return POINT{top.rect.left + in.left + x, top.rect.top + in.top + y};
+void DeliverPointer(const Node& top, UINT message, int x, int y, unsigned state,
+                    Time time, int wheel = 0) {
+  vt::platform::InputEvent event;
+  event.kind = vt::platform::InputKind::Mouse;
+  event.scope = vt::platform::InputScope::Window;
+  event.mouseMessage = message;
+  event.point = POINT{top.client.left + x, top.client.top + y};
+  event.modifiers = ModifiersOf(state);
+  event.buttons = ButtonsOf(state);
+  event.wheelDelta = wheel;
+  event.target = top.handle;
+  event.time = static_cast<DWORD>(time);
+  Defer(event);
 }
 
-UINT ButtonMessage(unsigned button, bool press, bool doubled) {
+UINT ButtonMessage(unsigned button, bool press) {
   switch (button) {
     case Button1:
-      return press ? (doubled ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN)
-                   : WM_LBUTTONUP;
+      return press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case Button2:
+      return press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
     case Button3:
-      return press ? (doubled ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN)
-                   : WM_RBUTTONUP;
+      return press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
     default:
       return 0;
   }
 }
 
-bool DoubleClick(Window window, unsigned button, int x, int y) {
-  Windows& w = W();
-  std::uint64_t now = NowMs();
-  bool doubled = w.lastPressWindow == window && w.lastPressButton == button &&
-                 now - w.lastPressTime <= kDoubleClickMs &&
-                 std::abs(x - w.lastPressX) <= kDoubleClickDistance &&
-                 std::abs(y - w.lastPressY) <= kDoubleClickDistance;
-  // A third press starts a new pair.
-  w.lastPressWindow = doubled ? 0 : window;
-  w.lastPressButton = button;
-  w.lastPressTime = now;
-  w.lastPressX = x;
-  w.lastPressY = y;
-  return doubled;
+// The window manager moved or sized the window: user is told, unless it is
+// where user put it.
+void Configured(Node& n, const XConfigureEvent& event) {
+  int x = event.x, y = event.y;
+  if (!event.send_event && !n.popupMenu) {
+    // A real event under a frame gives the place in the frame.
+    Window child;
+    XTranslateCoordinates(X().display, n.xwindow, X().root, 0, 0, &x, &y,
+                          &child);
+  }
+  if (event.width != n.width || event.height != n.height) {
+    n.width = event.width;
+    n.height = event.height;
+    MakeSurface(n);
+  }
+  RECT client{x, y, x + event.width, y + event.height};
+  if (client.left == n.client.left && client.top == n.client.top &&
+      client.right == n.client.right && client.bottom == n.client.bottom)
+    return;
+  WindowEvent moved;
+  moved.kind = WindowEventKind::Moved;
+  moved.window = n.handle;
+  moved.rect = RECT{n.window.left + (client.left - n.client.left),
+                    n.window.top + (client.top - n.client.top),
+                    n.window.right + (client.right - n.client.right),
+                    n.window.bottom + (client.bottom - n.client.bottom)};
+  n.window = moved.rect;
+  n.client = client;
+  DeferWindowEvent(moved);
 }
 
-void DeliverPointer(Node& top, UINT message, int x, int y, unsigned state) {
-  vt::platform::InputEvent event;
-  event.kind = vt::platform::InputKind::Mouse;
-  event.scope = vt::platform::InputScope::Window;
-  event.mouseMessage = message;
-  event.point = ToUserScreen(top, x, y);
-  event.modifiers = ModifiersOf(state);
-  event.target = HitTest(top.handle, x, y);
-  Defer(event);
+void Focus(const Node& n, const XFocusChangeEvent& event) {
+  // Grabs (our own menus') and the pointer's wanderings are no change of
+  // the active window.
+  if (event.mode != NotifyNormal && event.mode != NotifyWhileGrabbed) return;
+  if (event.detail == NotifyPointer || event.detail == NotifyInferior) return;
+  SetFocusInside(event.type == FocusIn);
+  WindowEvent change;
+  change.window = n.handle;
+  change.kind = event.type == FocusIn ? WindowEventKind::Activated
+                                      : WindowEventKind::Deactivated;
+  DeferWindowEvent(change);
 }
 
 bool HandleWindowEvent(XEvent& event) {
@@ -402,99 +422,89 @@ bool HandleWindowEvent(XEvent& event) {
       if (n->pixmap) {
         XSetClipMask(X().display, n->gc, None);
         XCopyArea(X().display, n->pixmap, n->xwindow, n->gc, event.xexpose.x,
-                  event.xexpose.y, event.xexpose.width, event.xexpose.height,
-                  event.xexpose.x, event.xexpose.y);
+                  event.xexpose.y, static_cast<unsigned>(event.xexpose.width),
+                  static_cast<unsigned>(event.xexpose.height), event.xexpose.x,
+                  event.xexpose.y);
       }
-      return true;
+      break;
     case MapNotify:
       n->mapped = true;
-      if (n->overrideRedirect && IsPopupStyle(n->style) &&
-          WindowTypeOf({n->handle, nullptr, n->style, n->exStyle, n->rect,
-                        n->className, n->text}) == X().atoms.typePopupMenu) {
-        // A menu takes the pointer and keyboard until it closes, so a click
-        // anywhere else reaches it (and closes it).
-        XGrabPointer(X().display, n->xwindow, False,
-                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-        XGrabKeyboard(X().display, n->xwindow, False, GrabModeAsync,
-                      GrabModeAsync, CurrentTime);
-        W().grabbing = n->xwindow;
+      if (n->captureOnMap || n->popupMenu) {
+        n->captureOnMap = false;
+        Grab(*n);
       }
       if (n->activateOnMap) {
         n->activateOnMap = false;
         Activate(*n);
       }
-      return true;
+      break;
     case UnmapNotify:
       n->mapped = false;
-      return true;
+      if (W().grabbing == n->xwindow) Ungrab();
+      break;
+    case ConfigureNotify:
+      Configured(*n, event.xconfigure);
+      break;
     case ClientMessage:
       if (event.xclient.message_type == X().atoms.wmProtocols &&
           static_cast<Atom>(event.xclient.data.l[0]) ==
-              X().atoms.wmDeleteWindow)
-        DeferClose(n->handle);
-      return true;
+              X().atoms.wmDeleteWindow) {
+        DeferWindowEvent(
+            WindowEvent{WindowEventKind::CloseRequested, n->handle, RECT{}});
+      }
+      break;
     case ButtonPress:
     case ButtonRelease: {
       bool press = event.type == ButtonPress;
       unsigned button = event.xbutton.button;
-      // The wheel's turns need a delta the input event cannot carry yet;
-      // they still count as activity through the desktop-wide input.
-      if (button == Button4 || button == Button5) return true;
-      bool doubled = press && DoubleClick(n->xwindow, button, event.xbutton.x,
-                                          event.xbutton.y);
-      UINT message = ButtonMessage(button, press, doubled);
+      if (button == Button4 || button == Button5) {
+        // One notch a press, away from the person being up.
+        if (press)
+          DeliverPointer(*n, WM_MOUSEWHEEL, event.xbutton.x, event.xbutton.y,
+                         event.xbutton.state, event.xbutton.time,
+                         button == Button4 ? 120 : -120);
+        break;
+      }
+      UINT message = ButtonMessage(button, press);
       if (message)
         DeliverPointer(*n, message, event.xbutton.x, event.xbutton.y,
-                       event.xbutton.state);
-      return true;
+                       event.xbutton.state, event.xbutton.time);
+      break;
     }
     case MotionNotify:
       DeliverPointer(*n, WM_MOUSEMOVE, event.xmotion.x, event.xmotion.y,
-                     event.xmotion.state);
-      return true;
+                     event.xmotion.state, event.xmotion.time);
+      break;
     case KeyPress:
     case KeyRelease:
       HandleKey(event.xkey);
-      return true;
+      break;
     case EnterNotify:
       SetPointerInside(true);
-      return true;
+      break;
     case LeaveNotify:
+      if (W().grabbing) break;
       SetPointerInside(false);
-      return true;
+      if (event.xcrossing.mode == NotifyNormal)
+        DeferWindowEvent(
+            WindowEvent{WindowEventKind::PointerLeft, n->handle, RECT{}});
+      break;
     case FocusIn:
-      SetFocusInside(true);
-      return true;
     case FocusOut:
-      SetFocusInside(false);
-      return true;
+      Focus(*n, event.xfocus);
+      break;
     default:
-      return true;
+      break;
   }
-}
-
-int PresentQuietWindows() {
-  std::uint64_t now = NowMs();
-  int wait = -1;
-  for (auto& [handle, n] : W().nodes) {
-    if (!n.dirty) continue;
-    if (now - n.lastDraw >= kPresentQuietMs) {
-      Present(n);
-    } else {
-      int left = static_cast<int>(kPresentQuietMs - (now - n.lastDraw));
-      wait = wait < 0 ? left : std::min(wait, left);
-    }
-  }
-  return wait;
+  return true;
 }
 
 void CreateTopLevel(Node& n, HWND owner) {
   const Connection& c = X();
   Display* d = c.display;
-  RECT in = InsetsOf(n.style, n.exStyle);
-  n.width = std::max<int>(1, n.rect.right - n.rect.left - in.left - in.right);
-  n.height = std::max<int>(1, n.rect.bottom - n.rect.top - in.top - in.bottom);
+  n.width = std::max<int>(1, n.client.right - n.client.left);
+  n.height = std::max<int>(1, n.client.bottom - n.client.top);
+  n.popupMenu = WindowTypeOf(n) == c.atoms.typePopupMenu;
   XSetWindowAttributes attributes{};
   attributes.background_pixmap = None;
   attributes.bit_gravity = NorthWestGravity;
@@ -502,20 +512,16 @@ void CreateTopLevel(Node& n, HWND owner) {
                           KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                           PointerMotionMask | EnterWindowMask |
                           LeaveWindowMask | FocusChangeMask;
-  n.overrideRedirect = IsPopupStyle(n.style);
-  attributes.override_redirect = n.overrideRedirect ? True : False;
+  attributes.override_redirect = IsOverrideRedirect(n) ? True : False;
   n.xwindow = XCreateWindow(
-      d, c.root, n.rect.left + in.left, n.rect.top + in.top,
-      static_cast<unsigned>(n.width), static_cast<unsigned>(n.height), 0,
-      c.depth, InputOutput, c.visual,
+      d, c.root, n.client.left, n.client.top, static_cast<unsigned>(n.width),
+      static_cast<unsigned>(n.height), 0, c.depth, InputOutput, c.visual,
       CWBackPixmap | CWBitGravity | CWEventMask | CWOverrideRedirect,
       &attributes);
   W().byXWindow[n.xwindow] = n.handle;
   SetCommonProperties(n.xwindow, "velto");
   SetName(n.xwindow, n.text);
-  vt::platform::WindowInfo info{n.handle, nullptr,     n.style, n.exStyle,
-                                n.rect,   n.className, n.text};
-  Atom type = WindowTypeOf(info);
+  Atom type = WindowTypeOf(n);
   XChangeProperty(d, n.xwindow, c.atoms.netWmWindowType, XA_ATOM, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
   Atom protocols[] = {c.atoms.wmDeleteWindow};
@@ -526,11 +532,20 @@ void CreateTopLevel(Node& n, HWND owner) {
   hints->initial_state = NormalState;
   XSetWMHints(d, n.xwindow, hints);
   XFree(hints);
-  if (Node* o = owner ? Find(owner) : nullptr; o && o->xwindow)
+  if (Node* o = owner ? TopOf(owner) : nullptr; o && o->xwindow)
     XSetTransientForHint(d, n.xwindow, o->xwindow);
   SetSizeHints(n);
   SetIconProperty(n.xwindow);
   MakeSurface(n);
+}
+
+// A child's rectangles, given on the screen, relative to its parent's
+// client area.
+void PlaceChild(Node& n, const RECT& window, const RECT& client) {
+  Node* parent = Find(n.parent);
+  POINT origin = parent ? ScreenClientOrigin(*parent) : POINT{0, 0};
+  n.window = Offset(window, -origin.x, -origin.y);
+  n.client = Offset(client, -origin.x, -origin.y);
 }
 
 }  // namespace
@@ -561,19 +576,22 @@ void SetCommonProperties(Window window, const char* instanceName) {
 bool IsOwnWindow(Window window) { return W().byXWindow.count(window) != 0; }
 
 void WindowCreated(const vt::platform::WindowInfo& info) {
-  // The owner is asked for before the lock: user answers from its own table.
-  HWND owner = info.parent ? nullptr : GetWindow(info.window, GW_OWNER);
   XLock lock;
   Node& n = W().nodes[info.window];
   n.handle = info.window;
   n.parent = info.parent;
   n.style = info.style;
   n.exStyle = info.exStyle;
-  n.rect = info.rect;
   n.className = info.className;
   n.text = info.text;
   n.visible = (info.style & WS_VISIBLE) != 0;
-  if (!n.parent) CreateTopLevel(n, owner);
+  if (n.parent) {
+    PlaceChild(n, info.rect, info.client);
+  } else {
+    n.window = info.rect;
+    n.client = info.client;
+    CreateTopLevel(n, info.owner);
+  }
 }
 
 void WindowDestroyed(HWND window) {
@@ -581,11 +599,7 @@ void WindowDestroyed(HWND window) {
   Node* n = Find(window);
   if (!n) return;
   if (n->xwindow) {
-    if (W().grabbing == n->xwindow) {
-      XUngrabPointer(X().display, CurrentTime);
-      XUngrabKeyboard(X().display, CurrentTime);
-      W().grabbing = 0;
-    }
+    if (W().grabbing == n->xwindow) Ungrab();
     FreeSurface(*n);
     XDestroyWindow(X().display, n->xwindow);
     W().byXWindow.erase(n->xwindow);
@@ -603,14 +617,12 @@ void WindowShown(HWND window, bool visible) {
     // What was drawn while hidden goes up with the window.
     Present(*n);
     XMapRaised(X().display, n->xwindow);
-  } else {
-    if (W().grabbing == n->xwindow) {
-      XUngrabPointer(X().display, CurrentTime);
-      XUngrabKeyboard(X().display, CurrentTime);
-      W().grabbing = 0;
-    }
-    XUnmapWindow(X().display, n->xwindow);
-    // A managed window is withdrawn only after this synthetic unmap.
+    return;
+  }
+  if (W().grabbing == n->xwindow) Ungrab();
+  XUnmapWindow(X().display, n->xwindow);
+  if (!IsOverrideRedirect(*n)) {
+    // A managed window is withdrawn only with this synthetic unmap.
     XEvent event{};
     event.xunmap.type = UnmapNotify;
     event.xunmap.event = X().root;
@@ -620,21 +632,28 @@ void WindowShown(HWND window, bool visible) {
   }
 }
 
-void WindowMoved(HWND window, const RECT& rect) {
+void WindowMoved(HWND window, const RECT& rect, const RECT& client) {
   XLock lock;
   Node* n = Find(window);
   if (!n) return;
-  n->rect = rect;
-  if (!n->xwindow) return;
-  RECT in = InsetsOf(n->style, n->exStyle);
-  int width = std::max<int>(1, rect.right - rect.left - in.left - in.right);
-  int height = std::max<int>(1, rect.bottom - rect.top - in.top - in.bottom);
+  if (n->parent) {
+    PlaceChild(*n, rect, client);
+    return;
+  }
+  bool same = client.left == n->client.left && client.top == n->client.top &&
+              client.right == n->client.right &&
+              client.bottom == n->client.bottom;
+  n->window = rect;
+  n->client = client;
+  if (same) return;
+  int width = std::max<int>(1, client.right - client.left);
+  int height = std::max<int>(1, client.bottom - client.top);
   bool sized = width != n->width || height != n->height;
   n->width = width;
   n->height = height;
   SetSizeHints(*n);
-  XMoveResizeWindow(X().display, n->xwindow, rect.left + in.left,
-                    rect.top + in.top, static_cast<unsigned>(width),
+  XMoveResizeWindow(X().display, n->xwindow, client.left, client.top,
+                    static_cast<unsigned>(width),
                     static_cast<unsigned>(height));
   if (sized) MakeSurface(*n);
 }
@@ -647,112 +666,148 @@ void WindowTextChanged(HWND window, std::string_view text) {
   if (n->xwindow) SetName(n->xwindow, text);
 }
 
-void WindowInvalidated(HWND) {}
-
 void ForegroundChanged(HWND window) {
   XLock lock;
   Node* n = TopOf(window);
   if (n && n->xwindow) Activate(*n);
 }
 
-void FillRect(HWND window, const RECT& rect, COLORREF color) {
+void CaptureChanged(HWND window) {
+  XLock lock;
+  Ungrab();
+  Node* n = window ? TopOf(window) : nullptr;
+  if (n && n->xwindow) Grab(*n);
+}
+
+void BeginPaint(HWND window, const RECT&) {
+  XLock lock;
+  if (Node* top = TopOf(window)) ++top->painting;
+}
+
+void EndPaint(HWND window) {
+  XLock lock;
+  Node* top = TopOf(window);
+  if (!top || top->painting == 0) return;
+  if (--top->painting == 0) Present(*top);
+}
+
+void FillRect(const DrawTarget& target, const RECT& rect, COLORREF color) {
   XLock lock;
   Target t;
-  if (!Prepare(window, &t)) return;
-  int width = rect.right - rect.left;
-  int height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return;
+  if (Empty(rect) || !Prepare(target, &t)) return;
   XSetForeground(X().display, t.top->gc, PixelOf(color));
   XFillRectangle(X().display, t.top->pixmap, t.top->gc, rect.left + t.origin.x,
-                 rect.top + t.origin.y, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height));
+                 rect.top + t.origin.y,
+                 static_cast<unsigned>(rect.right - rect.left),
+                 static_cast<unsigned>(rect.bottom - rect.top));
   Drawn(*t.top);
 }
 
-void DrawLine(HWND window, int x0, int y0, int x1, int y1, COLORREF color) {
+void DrawLine(const DrawTarget& target, int x0, int y0, int x1, int y1,
+              COLORREF color) {
+  if (x0 == x1 && y0 == y1) return;
   XLock lock;
   Target t;
-  if (!Prepare(window, &t)) return;
+  if (!Prepare(target, &t)) return;
   // A line stops one pixel short of its end point, as LineTo draws it.
   int ex = x1, ey = y1;
-  if (x0 == x1 && y0 != y1) ey += y1 > y0 ? -1 : 1;
-  if (y0 == y1 && x0 != x1) ex += x1 > x0 ? -1 : 1;
-  if (x0 == x1 && y0 == y1) return;
+  if (x0 == x1) ey += y1 > y0 ? -1 : 1;
+  if (y0 == y1) ex += x1 > x0 ? -1 : 1;
   XSetForeground(X().display, t.top->gc, PixelOf(color));
   XDrawLine(X().display, t.top->pixmap, t.top->gc, x0 + t.origin.x,
             y0 + t.origin.y, ex + t.origin.x, ey + t.origin.y);
   Drawn(*t.top);
 }
 
-void DrawTextIn(HWND window, const OpenedFont* font, int x, int y,
-                std::string_view text, COLORREF color, const RECT& clip) {
+void DrawText(const DrawTarget& target, int x, int y, std::string_view text,
+              const vt::platform::FontSpec& spec, COLORREF color, bool opaque,
+              COLORREF background) {
   XLock lock;
   Target t;
-  if (!font) font = DefaultFont();
-  if (!font || !Prepare(window, &t, &clip)) return;
+  const OpenedFont* font = OpenFont(spec);
+  if (!font || !Prepare(target, &t)) return;
+  Display* d = X().display;
+  int width = MeasureAnsi(*font, text);
+  int left = x + t.origin.x;
+  int top = y + t.origin.y;
+  if (opaque && width > 0) {
+    XSetForeground(d, t.top->gc, PixelOf(background));
+    XFillRectangle(d, t.top->pixmap, t.top->gc, left, top,
+                   static_cast<unsigned>(width),
+                   static_cast<unsigned>(font->metrics.height));
+  }
   std::string utf8 = vt::platform::AnsiToUtf8(text);
   XRenderColor render{static_cast<unsigned short>((color & 0xFF) * 257),
                       static_cast<unsigned short>(((color >> 8) & 0xFF) * 257),
                       static_cast<unsigned short>(((color >> 16) & 0xFF) * 257),
                       0xFFFF};
   XftColor xftColor;
-  if (!XftColorAllocValue(X().display, X().visual, X().colormap, &render,
-                          &xftColor))
+  if (!XftColorAllocValue(d, X().visual, X().colormap, &render, &xftColor))
     return;
-  XftDrawStringUtf8(t.top->draw, &xftColor, font->font, x + t.origin.x,
-                    y + t.origin.y + font->font->ascent,
+  XftDrawStringUtf8(t.top->draw, &xftColor, font->font, left,
+                    top + font->font->ascent,
                     reinterpret_cast<const FcChar8*>(utf8.data()),
                     static_cast<int>(utf8.size()));
-  XftColorFree(X().display, X().visual, X().colormap, &xftColor);
+  XftColorFree(d, X().visual, X().colormap, &xftColor);
+  if (spec.underline && width > 0) {
+    XSetForeground(d, t.top->gc, PixelOf(color));
+    int baseline = top + font->font->ascent + 1;
+    XDrawLine(d, t.top->pixmap, t.top->gc, left, baseline, left + width - 1,
+              baseline);
+  }
   Drawn(*t.top);
 }
 
-void DrawText(HWND window, int x, int y, std::string_view text, COLORREF color,
-              const RECT& clip) {
-  DrawTextIn(window, nullptr, x, y, text, color, clip);
-}
-
-void DrawIcon(HWND window, int x, int y, HICON icon) {
+void DrawIcon(const DrawTarget& target, int x, int y, HICON icon) {
   const vtres::Icon* art = vt::platform::IconResource(icon);
   if (!art) return;
   std::vector<std::uint32_t> pixels = ScaledIcon(*art, 32, 32);
   XLock lock;
   Target t;
-  if (!Prepare(window, &t)) return;
+  if (!Prepare(target, &t)) return;
   CompositeArgb(t.top->pixmap, x + t.origin.x, y + t.origin.y, 32, 32, pixels);
   Drawn(*t.top);
 }
 
-void DrawBitmap(HWND window, int x, int y, HBITMAP bitmap) {
+void DrawBitmap(const DrawTarget& target, int x, int y, HBITMAP bitmap) {
   const vtres::Bitmap* art = vt::platform::BitmapResource(bitmap);
   if (!art || art->width <= 0 || art->height <= 0) return;
   XLock lock;
   Target t;
-  if (!Prepare(window, &t)) return;
+  if (!Prepare(target, &t)) return;
   Display* d = X().display;
+  // One image in the server's pixel format, put through the clipped GC.
+  XImage* image =
+      XCreateImage(d, X().visual, static_cast<unsigned>(X().depth), ZPixmap, 0,
+                   nullptr, static_cast<unsigned>(art->width),
+                   static_cast<unsigned>(art->height), 32, 0);
+  if (!image) return;
+  std::vector<char> data(static_cast<std::size_t>(image->bytes_per_line) *
+                         art->height);
+  image->data = data.data();
   for (int row = 0; row < art->height; ++row) {
     for (int column = 0; column < art->width; ++column) {
       BYTE index = art->indices[row * art->width + column];
       COLORREF color = index < art->paletteSize ? art->palette[index] : 0;
-      XSetForeground(d, t.top->gc, PixelOf(color));
-      XDrawPoint(d, t.top->pixmap, t.top->gc, x + t.origin.x + column,
-                 y + t.origin.y + row);
+      XPutPixel(image, column, row, PixelOf(color));
     }
   }
+  XPutImage(d, t.top->pixmap, t.top->gc, image, 0, 0, x + t.origin.x,
+            y + t.origin.y, static_cast<unsigned>(art->width),
+            static_cast<unsigned>(art->height));
+  image->data = nullptr;
+  XDestroyImage(image);
   Drawn(*t.top);
 }
 
 void SetProgramIcon(HICON icon) {
   XLock lock;
-  if (W().programIcon) return;
+  if (W().programIcon || !vt::platform::IconResource(icon)) return;
   W().programIcon = icon;
   for (auto& [handle, n] : W().nodes)
     if (n.xwindow) SetIconProperty(n.xwindow);
 }
 
-void InstallWindowHandlers() {
-  AddEventHandler(HandleWindowEvent);
-  AddIdleHandler(PresentQuietWindows);
-}
+void InstallWindowHandlers() { AddEventHandler(HandleWindowEvent); }
 
 }  // namespace vt::x11
