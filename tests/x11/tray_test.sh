@@ -1,0 +1,54 @@
+#!/bin/bash
+# The icon never gets out of reach: with no tray host it sits in a small
+# window of its own that takes a double click; a tray host started later
+# takes it in; when the host dies the window comes back, and a restarted
+# host takes it in again.
+#
+#   tray_test.sh OUT_DIR PROBE
+set -u
+
+if [ "${1:-}" != --inside ]; then
+  for tool in Xvfb trayer xdotool; do
+    command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }
+  done
+  unshare -rn true 2>/dev/null || { echo "no private network namespace"; exit 77; }
+  exec timeout 100 unshare -rn bash "$0" --inside "$@"
+fi
+shift
+out=$1
+PROBE=$2
+
+ip link set lo up || exit 1
+# shellcheck source=desktop.sh
+. "$(dirname "$0")/desktop.sh"
+trap stop_desktop EXIT
+fail() {
+  echo "FAIL: $*"
+  cat "$desktop_work/velto.err"
+  exit 1
+}
+icon_is() {
+  "$PROBE" icon | grep -q "^$1"
+}
+
+start_x || exit 1
+export VELLUMTIDE_ROOT=$desktop_work/root VELLUMTIDE_DRIVER=x11
+mkdir -p "$VELLUMTIDE_ROOT"
+(cd "$out" && exec ./Velto.exe) >"$desktop_work/velto.out" 2>"$desktop_work/velto.err" &
+desktop_pids+=($!)
+
+wait_for icon_is fallback || fail "no fallback icon window without a tray host"
+read -r state x y pid < <("$PROBE" icon)
+xdotool mousemove "$x" "$y" click --repeat 2 --delay 60 1
+wait_for "$PROBE" window "Vellumtide v" ||
+  fail "a double click on the fallback window opened nothing"
+xdotool key Escape
+wait_for sh -c "! '$PROBE' window 'Vellumtide v'" || fail "Esc did not hide the window"
+
+for round in "started late" restarted; do
+  start_trayer || exit 1
+  wait_for icon_is docked || fail "the icon did not dock when trayer $round"
+  stop_trayer || fail "trayer did not go away"
+  wait_for icon_is fallback || fail "no fallback window after trayer $round died"
+done
+echo PASS
