@@ -10,6 +10,8 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
         libxss-dev fonts-liberation finger fingerd socat iproute2 util-linux \
         mount procps
 
+DEPS += libxi-dev libxrender-dev libxtst-dev pkg-config xvfb trayer openbox xdotool imagemagick   # the X11 driver and its tests
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build test run format clean $(addprefix test-,$(PRESETS))
