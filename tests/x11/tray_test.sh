@@ -1,6 +1,7 @@
 #!/bin/bash
 # The icon never gets out of reach: with no tray host it sits in a small
-# window of its own that takes a double click; a tray host started later
+# window of its own that takes a double click and shows the tip after half
+# a second of rest; a tray host started later
 # takes it in; when the host dies the window comes back, and a restarted
 # host takes it in again.
 #
@@ -44,6 +45,18 @@ wait_for "$PROBE" window "Vellumtide v" ||
   fail "a double click on the fallback window opened nothing"
 xdotool key Escape
 wait_for sh -c "! '$PROBE' window 'Vellumtide v'" || fail "Esc did not hide the window"
+
+# Resting the pointer on the icon shows its tip after half a second, and
+# not before: the probe that finds none starts after the pointer arrived.
+xdotool mousemove "$x" "$y"
+arrived=$(date +%s%N)
+"$PROBE" tip >/dev/null && [ $((($(date +%s%N) - arrived) / 1000000)) -lt 450 ] &&
+  fail "the tip showed at once"
+wait_for "$PROBE" tip || fail "no tip after resting on the icon"
+tip=$("$PROBE" tip)
+case $tip in "Velto (Status: "*) ;; *) fail "the tip reads '$tip'" ;; esac
+xdotool mousemove 10 10
+wait_for sh -c "! '$PROBE' tip" || fail "the tip stayed after the pointer left"
 
 for round in "started late" restarted; do
   start_trayer || exit 1

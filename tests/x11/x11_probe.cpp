@@ -8,6 +8,7 @@
 //   x11_probe icon                 "docked|fallback X Y PID" of the
 //                                  program's tray icon: where it is, the
 //                                  centre on the screen, its _NET_WM_PID
+//   x11_probe tip                  the text of the program's tooltip shown
 //   x11_probe props ID             WM_CLASS, _NET_WM_PID and window type
 //   x11_probe pixels X Y W H       the screen's pixels there, one RRGGBB a
 //                                  line, row by row
@@ -152,6 +153,19 @@ int main(int argc, char** argv) {
     std::printf("%s %d %d %ld\n",
                 embedded && parent != root ? "docked" : "fallback", x, y,
                 CardinalOf(found, "_NET_WM_PID"));
+    return 0;
+  }
+  if (command == "tip") {
+    Atom tooltip = XInternAtom(d, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    Window found = 0;
+    Walk(root, [&](Window w) {
+      if (ClassOf(w) == "velto.Vellumtide" && Viewable(w) &&
+          static_cast<Atom>(CardinalOf(w, "_NET_WM_WINDOW_TYPE")) == tooltip)
+        found = w;
+      return found != 0;
+    });
+    if (!found) return 1;
+    std::printf("%s\n", Utf8Name(found).c_str());
     return 0;
   }
   if (command == "props" && argc == 3) {

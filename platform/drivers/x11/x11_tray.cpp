@@ -148,6 +148,12 @@ void ShowTip(Icon& icon) {
       static_cast<unsigned>(height), 0, X().depth, InputOutput, X().visual,
       CWOverrideRedirect | CWEventMask, &attributes);
   SetCommonProperties(tip, "velto");
+  // Named after its text, so desktop tools (and tests) can read it.
+  std::string text = vt::platform::AnsiToUtf8(icon.tip);
+  XChangeProperty(d, tip, X().atoms.netWmName, X().atoms.utf8String, 8,
+                  PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(text.data()),
+                  static_cast<int>(text.size()));
   Atom type = X().atoms.typeTooltip;
   XChangeProperty(d, tip, X().atoms.netWmWindowType, XA_ATOM, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
