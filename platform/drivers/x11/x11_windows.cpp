@@ -309,10 +309,25 @@ bool Prepare(const DrawTarget& target, Target* t) {
                static_cast<unsigned short>(clip.bottom - clip.top)};
   XUnionRectWithRegion(&r, region, region);
   // A window never draws over its visible children, which paint
-  // themselves.
-  for (auto& [handle, child] : W().nodes) {
-    if (child.parent != target.window || !child.visible) continue;
-    RECT area = Offset(child.window, t->origin.x, t->origin.y);
+  // themselves, nor over a sibling lying wholly inside it: a group box
+  // frames the controls within it and may paint after them.
+  POINT parentOrigin{0, 0};
+  if (Node* parent = n->parent ? Find(n->parent) : nullptr)
+    parentOrigin = ClientOrigin(*parent);
+  for (auto& [handle, other] : W().nodes) {
+    if (!other.visible || handle == target.window) continue;
+    RECT area;
+    if (other.parent == target.window) {
+      area = Offset(other.window, t->origin.x, t->origin.y);
+    } else if (n->parent && other.parent == n->parent &&
+               other.window.left >= n->window.left &&
+               other.window.top >= n->window.top &&
+               other.window.right <= n->window.right &&
+               other.window.bottom <= n->window.bottom) {
+      area = Offset(other.window, parentOrigin.x, parentOrigin.y);
+    } else {
+      continue;
+    }
     Region hole = XCreateRegion();
     XRectangle c{static_cast<short>(area.left), static_cast<short>(area.top),
                  static_cast<unsigned short>(area.right - area.left),
