@@ -79,6 +79,8 @@ check_pixel() {
   got=$("$PROBE" pixels $((wx + $1)) $((wy + $2)) 1 1)
   [ "$got" = "$3" ] || fail "$4 at ($1,$2) is $got, not $3"
 }
+# The name edit, (38,36) in dialog units and 108 wide, is white inside.
+check_pixel 200 70 ffffff "the name edit's background"
 check_pixel 238 27 ffffff "the button's light edge"
 check_pixel 260 17 ffffff "the button's top edge"
 check_pixel 260 37 808080 "the button's inner shadow"
