@@ -64,6 +64,15 @@ shot() {
   echo "made: $dest/$name.png"
 }
 
+# Makes the configuration window the active one again: a click on its face.
+focus_config() {
+  local id x y w h
+  wait_for "$PROBE" window "Vellumtide v" || return 1
+  read -r id x y w h < <("$PROBE" window "Vellumtide v")
+  xdotool mousemove $((x + 4)) $((y + 4)) click 1
+  sleep 0.2
+}
+
 finger_once() {
   exec 3<>/dev/tcp/127.0.0.1/79 && printf '%s\r\n' "$1" >&3 && timeout 3 cat <&3 >/dev/null
   exec 3<&-
@@ -88,7 +97,7 @@ if shot query "Vellumtide Finger"; then
 fi
 
 # A message box: a query to a host that cannot be found.
-wait_for "$PROBE" window "Vellumtide v" && xdotool key alt+f
+focus_config && xdotool key alt+f
 if wait_for "$PROBE" window "Vellumtide Finger"; then
   xdotool type --delay 30 nobody
   xdotool key Tab
@@ -97,10 +106,10 @@ if wait_for "$PROBE" window "Vellumtide Finger"; then
   shot message-box "Velto Error" && xdotool key Return
 fi
 
-wait_for "$PROBE" window "Vellumtide v" && xdotool key alt+r
+focus_config && xdotool key alt+r
 shot open-file-dialog "Open" && xdotool key Escape
 
-wait_for "$PROBE" window "Vellumtide v" && xdotool key alt+h
+focus_config && xdotool key alt+h
 shot help-viewer "Velto" || shot help-viewer "Help"
 
 # The popup menu of the tray icon, cut out with the panel below it.
