@@ -46,6 +46,7 @@ struct State {
   std::vector<EventHandler> handlers;
   std::vector<IdleHandler> idlers;
   std::atomic<bool> wakePending{false};
+  std::thread::id eventThread;
 };
 
 State& S() {
@@ -209,6 +210,12 @@ bool OpenConnection() {
   return true;
 }
 
-void StartEventThread() { std::thread(EventLoop).detach(); }
+void StartEventThread() {
+  std::thread thread(EventLoop);
+  S().eventThread = thread.get_id();
+  thread.detach();
+}
+
+bool OnEventThread() { return std::this_thread::get_id() == S().eventThread; }
 
 }  // namespace vt::x11

@@ -8,15 +8,6 @@
 namespace vt::x11 {
 namespace {
 
-struct Pointer {
-  POINT lastDelivered{-1, -1};
-};
-
-Pointer& P() {
-  static vt::platform::NoDestroy<Pointer> pointer;
-  return pointer.get();
-}
-
 vt::platform::FontMetrics FontMetricsOf(const vt::platform::FontSpec& spec) {
   XLock lock;
   const OpenedFont* font = OpenFont(spec);
@@ -51,12 +42,12 @@ POINT CursorPosition() {
 }
 
 void SetCursorPosition(int x, int y) {
+  // Every pointer event the event thread delivers is also reported here,
+  // in the coordinates user keeps; the pointer is there already, and
+  // warping it would fight the person moving it. Only a program's own
+  // SetCursorPos moves it.
+  if (OnEventThread()) return;
   XLock lock;
-  // Every delivered pointer event is also reported here; the pointer is
-  // there already, and warping it would fight the person moving it.
-  POINT& last = P().lastDelivered;
-  if (last.x == x && last.y == y) return;
-  last = POINT{x, y};
   XWarpPointer(X().display, None, X().root, 0, 0, 0, 0, x, y);
 }
 

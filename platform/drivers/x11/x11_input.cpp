@@ -33,6 +33,8 @@ struct InputState {
   XIC ic = nullptr;
   bool pointerInside = false;
   bool focusInside = false;
+  bool keyboardGrabbed = false;
+  bool motionPending = false;
   std::vector<std::function<void()>> deferred;
 };
 
@@ -140,13 +142,29 @@ void DeliverKey(UINT vk, bool up, unsigned modifiers,
   Defer(event);
 }
 
+void DeliverDesktopPointer(UINT message, int wheel) {
+  Window root, child;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  XQueryPointer(X().display, X().root, &root, &child, &rootX, &rootY, &x, &y,
+                &mask);
+  vt::platform::InputEvent event;
+  event.kind = vt::platform::InputKind::Mouse;
+  event.scope = vt::platform::InputScope::Desktop;
+  event.point = POINT{rootX, rootY};
+  event.mouseMessage = message;
+  event.wheelDelta = wheel;
+  event.modifiers = ModifiersOf(mask);
+  Defer(event);
+}
+
 void HandleRaw(XGenericEventCookie& cookie) {
   auto* raw = static_cast<XIRawEvent*>(cookie.data);
   Display* d = X().display;
   switch (cookie.evtype) {
     case XI_RawKeyPress:
     case XI_RawKeyRelease: {
-      if (I().focusInside) return;
+      if (I().focusInside || I().keyboardGrabbed) return;
       KeySym keysym =
           XkbKeycodeToKeysym(d, static_cast<KeyCode>(raw->detail), 0, 0);
       UINT vk = VirtualKeyOf(keysym);
@@ -155,36 +173,41 @@ void HandleRaw(XGenericEventCookie& cookie) {
                  vt::platform::InputScope::Desktop);
       return;
     }
+    case XI_RawMotion:
+      // Motion comes in floods; one report a turn of the event loop is
+      // plenty for the hooks, and spares a pointer query per event.
+      if (!I().pointerInside) I().motionPending = true;
+      return;
     case XI_RawButtonPress:
-    case XI_RawButtonRelease:
-    case XI_RawMotion: {
+    case XI_RawButtonRelease: {
       if (I().pointerInside) return;
-      Window rootReturn, childReturn;
-      int rootX = 0, rootY = 0, x = 0, y = 0;
-      unsigned mask = 0;
-      XQueryPointer(d, X().root, &rootReturn, &childReturn, &rootX, &rootY, &x,
-                    &y, &mask);
-      vt::platform::InputEvent event;
-      event.kind = vt::platform::InputKind::Mouse;
-      event.scope = vt::platform::InputScope::Desktop;
-      event.point = POINT{rootX, rootY};
       bool press = cookie.evtype == XI_RawButtonPress;
-      if (cookie.evtype == XI_RawMotion)
-        event.mouseMessage = WM_MOUSEMOVE;
-      else if (raw->detail == 1)
-        event.mouseMessage = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+      UINT message = 0;
+      if (raw->detail == 1)
+        message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
       else if (raw->detail == 3)
-        event.mouseMessage = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
       else if (raw->detail == 2)
-        event.mouseMessage = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-      else
-        event.mouseMessage = WM_MOUSEWHEEL;
-      Defer(event);
+        message = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+      else if (press && (raw->detail == 4 || raw->detail == 5))
+        message = WM_MOUSEWHEEL;
+      if (message)
+        DeliverDesktopPointer(message, raw->detail == 4   ? 120
+                                       : raw->detail == 5 ? -120
+                                                          : 0);
       return;
     }
     default:
       return;
   }
+}
+
+int FlushMotion() {
+  if (I().motionPending) {
+    I().motionPending = false;
+    DeliverDesktopPointer(WM_MOUSEMOVE, 0);
+  }
+  return -1;
 }
 
 bool HandleInputEvent(XEvent& event) {
@@ -306,6 +329,7 @@ vt::platform::KeyCharacters KeyCharactersOf(UINT virtualKey, UINT scanCode,
 
 void SetPointerInside(bool inside) { I().pointerInside = inside; }
 void SetFocusInside(bool inside) { I().focusInside = inside; }
+void SetKeyboardGrabbed(bool grabbed) { I().keyboardGrabbed = grabbed; }
 
 void Defer(const vt::platform::InputEvent& event) {
   I().deferred.push_back([event] { vt::platform::DeliverInput(event); });
@@ -337,6 +361,7 @@ void StartInput() {
     SelectRawEvents();
   }
   AddEventHandler(HandleInputEvent);
+  AddIdleHandler(FlushMotion);
 }
 
 }  // namespace vt::x11

@@ -163,6 +163,9 @@ unsigned ModifiersOf(unsigned state);
 // where core events reach the hooks, so raw events would count twice.
 void SetPointerInside(bool inside);
 void SetFocusInside(bool inside);
+void SetKeyboardGrabbed(bool grabbed);
+// Whether the calling thread is the event thread.
+bool OnEventThread();
 
 // Deliveries gathered while XLock is held and made after it is released, so
 // no hook procedure ever runs with the display locked.

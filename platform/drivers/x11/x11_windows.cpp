@@ -264,6 +264,7 @@ void Ungrab() {
   XUngrabKeyboard(X().display, CurrentTime);
   W().grabbing = 0;
   SetPointerInside(false);
+  SetKeyboardGrabbed(false);
 }
 
 void Grab(Node& n) {
@@ -277,9 +278,11 @@ void Grab(Node& n) {
                GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
   // A menu takes the keyboard too, so its arrows and Esc work wherever the
   // focus was.
-  if (n.popupMenu)
+  if (n.popupMenu) {
     XGrabKeyboard(d, n.xwindow, False, GrabModeAsync, GrabModeAsync,
                   CurrentTime);
+    SetKeyboardGrabbed(true);
+  }
   W().grabbing = n.xwindow;
   // Every pointer event now reaches the hooks through the grab.
   SetPointerInside(true);
