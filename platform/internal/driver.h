@@ -80,37 +80,6 @@ struct SystemMetrics {
   unsigned doubleClickTime = 500;  // GetDoubleClickTime, ms
 };
 
-// Kept only until message boxes and popup menus are windows of user; a
-// driver need not fill messageBox or trackPopup (the defaults answer).
-struct MessageBoxRequest {
-  HWND owner = nullptr;
-  std::string text;
-  std::string caption;
-  UINT type = 0;
-  DWORD threadId = 0;
-  bool ownerWasDisabled = false;
-  int defaultAnswer = IDOK;
-};
-
-struct PopupItem {
-  UINT id = 0;
-  std::string text;
-  bool separator = false;
-  bool checked = false;
-  bool grayed = false;
-  bool popup = false;
-};
-
-struct PopupRequest {
-  HMENU menu = nullptr;
-  UINT flags = 0;
-  int x = 0;
-  int y = 0;
-  HWND owner = nullptr;
-  HWND foregroundAtOpen = nullptr;
-  std::vector<PopupItem> items;
-};
-
 // What the driver is told about a window. Coordinates are screen pixels:
 // rect is the whole window, client its client area inside it (the driver
 // draws the frame and caption of a top-level window between the two, or
@@ -154,6 +123,9 @@ struct KeyCharacters {
 
 struct Driver {
   const char* name;
+  // Whether a person sees what the driver draws and can answer it. Without
+  // one (the headless driver), user asks its questions on the terminal.
+  bool display;
 
   // Window life: a driver with real windows mirrors these.
   void (*windowCreated)(const WindowInfo& info);
@@ -211,10 +183,6 @@ struct Driver {
   void (*trayIconAdded)(const TrayIconState& icon);
   void (*trayIconModified)(const TrayIconState& icon);
   void (*trayIconDeleted)(HWND owner, UINT id);
-
-  // Leaving the table (see MessageBoxRequest).
-  int (*messageBox)(const MessageBoxRequest& request);
-  UINT (*trackPopup)(const PopupRequest& request);
 };
 
 // The pictures behind icon and bitmap handles, for a driver that draws

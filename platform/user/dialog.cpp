@@ -153,7 +153,7 @@ LRESULT DefaultDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The control whose mnemonic is letter, searching from after the focus.
 HWND FindMnemonic(HWND dialog, char letter) {
-  letter = ToLowerAnsi(letter);
+  letter = LowerWindows1252(letter);
   std::vector<HWND> children = ChildrenOf(dialog);
   HWND focus = GetFocus();
   auto start = std::find(children.begin(), children.end(), focus);
@@ -165,7 +165,8 @@ HWND FindMnemonic(HWND dialog, char letter) {
     HWND child = children[(first + n) % children.size()];
     if (!Usable(child)) continue;
     DWORD style = StyleOf(child);
-    if (EqualNoCase(ClassNameOf(child), "STATIC") && (style & SS_NOPREFIX))
+    if (EqualNoCaseWindows1252(ClassNameOf(child), "STATIC") &&
+        (style & SS_NOPREFIX))
       continue;
     if (MnemonicOf(TextOfWindow(child)) == letter) return child;
   }
@@ -216,9 +217,8 @@ void PressDefault(HWND dialog, HWND focus) {
                reinterpret_cast<LPARAM>(button));
 }
 
-HWND CreateFromTemplate(LPCSTR templateName, HWND owner, DLGPROC procedure,
+HWND CreateFromTemplate(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
                         LPARAM initParam, bool modal) {
-  const vtres::Dialog* tpl = FindTemplate(templateName);
   if (!tpl) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
@@ -281,7 +281,7 @@ HWND CreateFromTemplate(LPCSTR templateName, HWND owner, DLGPROC procedure,
       return nullptr;
     }
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (!defId && EqualNoCase(item.windowClass, "BUTTON") &&
+    if (!defId && EqualNoCaseWindows1252(item.windowClass, "BUTTON") &&
         (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
       defId = item.id;
   }
@@ -335,19 +335,27 @@ using namespace vt::user;
 
 HWND CreateDialogParamA(HINSTANCE, LPCSTR templateName, HWND owner,
                         DLGPROC procedure, LPARAM initParam) {
-  return CreateFromTemplate(templateName, owner, procedure, initParam, false);
+  return CreateFromTemplate(FindTemplate(templateName), owner, procedure,
+                            initParam, false);
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner,
                         DLGPROC procedure, LPARAM initParam) {
+  return RunModalDialog(FindTemplate(templateName), owner, procedure,
+                        initParam);
+}
+
+namespace vt::user {
+
+INT_PTR RunModalDialog(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
+                       LPARAM initParam) {
   HWND ownerTop = nullptr;
   if (owner) {
     Lock lock(S().mutex);
     auto o = Find(owner);
     if (o) ownerTop = TopLevelOf(*o);
   }
-  HWND dialog =
-      CreateFromTemplate(templateName, ownerTop, procedure, initParam, true);
+  HWND dialog = CreateFromTemplate(tpl, ownerTop, procedure, initParam, true);
   if (!dialog) return -1;
   auto record = DialogRecord(dialog);
   if (!record) return -1;
@@ -376,6 +384,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner,
   if (IsWindow(dialog)) DestroyWindow(dialog);
   return result;
 }
+
+}  // namespace vt::user
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
   HWND owner = nullptr;
@@ -410,7 +420,7 @@ HWND GetDlgItem(HWND dialog, int id) {
     auto c = Find(child);
     if (c && c->id == id) return child;
   }
-  SetLastError(1421);  // no control with that identifier
+  SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
   return nullptr;
 }
 

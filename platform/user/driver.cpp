@@ -2,8 +2,8 @@
 //
 // Every entry first gets a harmless default here; the chosen driver then
 // overwrites the entries it has. The defaults describe a headless desktop:
-// a 1024 × 768 screen, fonts measured from their point size, message boxes
-// answered with their default button and popup menus dismissed.
+// a 1024 × 768 screen, fonts measured from their point size, and nobody
+// watching.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,15 +38,17 @@ FontMetrics DefaultFontMetrics(const FontSpec& font) {
   m.descent = m.height - m.ascent;
   m.averageCharWidth = (m.height * 6 + 6) / 13;
   m.maxCharWidth = m.averageCharWidth * 2;
-  m.fixedPitch = vt::user::EqualNoCase(font.face, "Courier New") ||
-                 vt::user::EqualNoCase(font.face, "Courier") ||
-                 vt::user::EqualNoCase(font.face, "Fixedsys");
+  m.fixedPitch =
+      vt::platform::EqualNoCaseWindows1252(font.face, "Courier New") ||
+      vt::platform::EqualNoCaseWindows1252(font.face, "Courier") ||
+      vt::platform::EqualNoCaseWindows1252(font.face, "Fixedsys");
   if (m.fixedPitch) m.maxCharWidth = m.averageCharWidth;
   return m;
 }
 
 void FillDefaults(Driver& d) {
   d.name = "none";
+  d.display = false;
   d.windowCreated = [](const WindowInfo&) {};
   d.windowDestroyed = [](HWND) {};
   d.windowShown = [](HWND, bool) {};
@@ -78,8 +80,6 @@ void FillDefaults(Driver& d) {
   d.trayIconAdded = [](const TrayIconState&) {};
   d.trayIconModified = [](const TrayIconState&) {};
   d.trayIconDeleted = [](HWND, UINT) {};
-  d.messageBox = [](const MessageBoxRequest& r) { return r.defaultAnswer; };
-  d.trackPopup = [](const PopupRequest&) { return UINT{0}; };
 }
 
 }  // namespace

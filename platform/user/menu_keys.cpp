@@ -1,10 +1,9 @@
-// Menus, popup menus, accelerator tables and the translation of key
-// messages into characters.
+// Menus, accelerator tables and the translation of key messages into
+// characters. Popup menus are windows of their own (popup_menu.cpp).
 //
 // Menus are records in S().menus; a template (vtres::Menu) is flat, with
 // MF_POPUP opening a level and MF_END closing it, and LoadMenuA rebuilds the
-// tree from it. TrackPopupMenu is a modal loop: it runs the thread's pending
-// messages, lets the driver choose, and posts the command to the owner.
+// tree from it.
 #include <algorithm>
 #include <cstring>
 
@@ -13,12 +12,29 @@
 
 namespace vt::user {
 
-namespace {
+// The item by command (searching submenus) or by position.
+MenuItem* FindItem(HMENU menu, UINT item, UINT flags) {
+  Menu* m = FindMenu(menu);
+  if (!m) return nullptr;
+  if (flags & MF_BYPOSITION) {
+    return item < m->items.size() ? &m->items[item] : nullptr;
+  }
+  for (auto& entry : m->items) {
+    if (entry.submenu) {
+      if (MenuItem* found = FindItem(entry.submenu, item, flags)) return found;
+    } else if (!(entry.flags & MF_SEPARATOR) && entry.id == item) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
 
 Menu* FindMenu(HMENU menu) {
   auto it = S().menus.find(reinterpret_cast<std::uintptr_t>(menu));
   return it == S().menus.end() ? nullptr : &it->second;
 }
+
+namespace {
 
 HMENU NewMenu() {
   auto handle = S().nextMenu;
@@ -44,23 +60,6 @@ void BuildLevel(HMENU menu, const vtres::Menu& source, int* index) {
     FindMenu(menu)->items.push_back(std::move(built));
     if (item.flags & MF_END) return;
   }
-}
-
-// The item by command (searching submenus) or by position.
-MenuItem* FindItem(HMENU menu, UINT item, UINT flags) {
-  Menu* m = FindMenu(menu);
-  if (!m) return nullptr;
-  if (flags & MF_BYPOSITION) {
-    return item < m->items.size() ? &m->items[item] : nullptr;
-  }
-  for (auto& entry : m->items) {
-    if (entry.submenu) {
-      if (MenuItem* found = FindItem(entry.submenu, item, flags)) return found;
-    } else if (!(entry.flags & MF_SEPARATOR) && entry.id == item) {
-      return &entry;
-    }
-  }
-  return nullptr;
 }
 
 void DestroyTree(HMENU menu) {
@@ -182,56 +181,6 @@ BOOL IsMenu(HMENU menu) {
   return FindMenu(menu) ? TRUE : FALSE;
 }
 
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner,
-                    const RECT*) {
-  vt::platform::PopupRequest request;
-  {
-    Lock lock(S().mutex);
-    Menu* m = FindMenu(menu);
-    if (!m || !Find(owner)) {
-      SetLastError(m ? ERROR_INVALID_WINDOW_HANDLE : 1401);
-      return FALSE;
-    }
-    request.menu = menu;
-    request.flags = flags;
-    request.x = x;
-    request.y = y;
-    request.owner = owner;
-  }
-  if (!(flags & TPM_NONOTIFY))
-    SendMessageA(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-  {
-    // Read the items after WM_INITMENUPOPUP, which may have changed them.
-    Lock lock(S().mutex);
-    Menu* m = FindMenu(menu);
-    if (!m) return FALSE;
-    request.foregroundAtOpen = IfAlive(S().foreground);
-    for (auto& item : m->items) {
-      vt::platform::PopupItem p;
-      p.id = item.submenu ? 0 : item.id;
-      p.text = item.text;
-      p.separator = (item.flags & MF_SEPARATOR) != 0;
-      p.checked = (item.flags & MF_CHECKED) != 0;
-      p.grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
-      p.popup = item.submenu != nullptr;
-      request.items.push_back(std::move(p));
-    }
-  }
-  // The menu is modal: what is pending for this thread runs while it is up.
-  PumpModalIdle();
-  UINT command = vt::platform::TheDriver().trackPopup(request);
-  if (command) {
-    // Only an item that could be chosen counts.
-    Lock lock(S().mutex);
-    MenuItem* item = FindItem(menu, command, MF_BYCOMMAND);
-    if (!item || (item->flags & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR)))
-      command = 0;
-  }
-  if (flags & TPM_RETURNCMD) return static_cast<BOOL>(command);
-  if (command) PostMessageA(owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-  return TRUE;
-}
-
 // --- accelerators ------------------------------------------------------------
 
 HACCEL LoadAcceleratorsA(HINSTANCE, LPCSTR tableName) {
@@ -281,9 +230,9 @@ int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG msg) {
       (msg->lParam & (static_cast<LPARAM>(KF_ALTDOWN) << 16)))
     modifiers |= 4;
   BYTE held = 0;
-  if (modifiers & 1) held |= FSHIFT;
-  if (modifiers & 2) held |= FCONTROL;
-  if (modifiers & 4) held |= FALT;
+  if (modifiers & vt::platform::kShiftBit) held |= FSHIFT;
+  if (modifiers & vt::platform::kControlBit) held |= FCONTROL;
+  if (modifiers & vt::platform::kAltBit) held |= FALT;
   for (const ACCEL& entry : entries) {
     bool match;
     if (entry.fVirt & FVIRTKEY) {

@@ -67,22 +67,6 @@ ImageRecord* LoadImageRecord(int kind, HINSTANCE instance, LPCSTR name) {
   return slot.get();
 }
 
-int DefaultAnswer(UINT type) {
-  static const int buttons[][3] = {
-      {IDOK, 0, 0},                  // MB_OK
-      {IDOK, IDCANCEL, 0},           // MB_OKCANCEL
-      {IDABORT, IDRETRY, IDIGNORE},  // MB_ABORTRETRYIGNORE
-      {IDYES, IDNO, IDCANCEL},       // MB_YESNOCANCEL
-      {IDYES, IDNO, 0},              // MB_YESNO
-      {IDRETRY, IDCANCEL, 0},        // MB_RETRYCANCEL
-  };
-  UINT kind = type & MB_TYPEMASK;
-  if (kind > 5) kind = 0;
-  UINT which = (type & MB_DEFMASK) >> 8;
-  if (which > 2 || !buttons[kind][which]) which = 0;
-  return buttons[kind][which];
-}
-
 }  // namespace
 
 }  // namespace vt::user
@@ -103,34 +87,6 @@ const vtres::Bitmap* BitmapResource(HBITMAP bitmap) {
 }
 
 }  // namespace vt::platform
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  vt::platform::MessageBoxRequest request;
-  request.owner = owner;
-  request.text = text ? text : "";
-  request.caption = caption ? caption : "Error";
-  request.type = type;
-  request.threadId = GetCurrentThreadId();
-  request.defaultAnswer = DefaultAnswer(type);
-  HWND ownerTop = nullptr;
-  if (owner) {
-    Lock lock(S().mutex);
-    if (auto w = Find(owner)) ownerTop = TopLevelOf(*w);
-  }
-  bool disabledHere = false;
-  if (ownerTop && IsWindowEnabled(ownerTop)) {
-    EnableWindow(ownerTop, FALSE);
-    disabledHere = true;
-  }
-  request.ownerWasDisabled = ownerTop && !IsWindowEnabled(ownerTop);
-  std::fprintf(stderr, "%s: %s\n", request.caption.c_str(),
-               request.text.c_str());
-  std::fflush(stderr);
-  PumpModalIdle();
-  int answer = vt::platform::TheDriver().messageBox(request);
-  if (disabledHere && IsWindow(ownerTop)) EnableWindow(ownerTop, TRUE);
-  return answer;
-}
 
 BOOL MessageBeep(UINT type) {
   vt::platform::TheDriver().beep(type);

@@ -1,9 +1,9 @@
 // The headless ("null") driver: windows have state but no pixels.
 //
-// It answers what a person at the desktop would: message boxes from the
-// test's script, then from VELLUMTIDE_ANSWERS (for process-level tests),
-// then with their default button; popup menus from the script, else
-// dismissed. Everything shown is recorded for the test API. Injected input
+// It keeps what stands in for a person (scripts.h): answers for message
+// boxes from the test's script, then from VELLUMTIDE_ANSWERS (for
+// process-level tests), and choices for popup menus; and it records what
+// was shown for the test API. Injected input
 // goes through an input thread of its own, as a real desktop's input
 // arrives, so global hooks run on a thread of the platform, never on the
 // test's.
@@ -21,6 +21,8 @@
 
 #include "platform/drivers/null/us_keyboard_layout.h"
 #include "platform/internal/no_destroy.h"
+#include "platform/internal/scripts.h"
+#include "platform/internal/text.h"
 #include "platform/user/user_internal.h"
 
 namespace vt::null_driver {
@@ -86,59 +88,9 @@ void ReadEnvironment(State& s) {
       word.clear();
       if (*p == '\0') break;
     } else {
-      word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+      word += platform::LowerAscii(*p);
     }
   }
-}
-
-int MessageBox(const platform::MessageBoxRequest& request) {
-  auto& s = D();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  ReadEnvironment(s);
-  int answer = request.defaultAnswer;
-  if (!s.scripted.empty()) {
-    answer = s.scripted.front();
-    s.scripted.pop_front();
-  } else if (!s.environment.empty()) {
-    answer = s.environment.front();
-    s.environment.pop_front();
-  }
-  testing::MessageBoxRecord record;
-  record.text = request.text;
-  record.caption = request.caption;
-  record.type = request.type;
-  record.owner = request.owner;
-  record.answer = answer;
-  record.threadId = request.threadId;
-  record.ownerWasDisabled = request.ownerWasDisabled;
-  s.boxes.push_back(std::move(record));
-  return answer;
-}
-
-UINT TrackPopup(const platform::PopupRequest& request) {
-  auto& s = D();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  testing::PopupRecord record;
-  record.menu = request.menu;
-  record.flags = request.flags;
-  record.x = request.x;
-  record.y = request.y;
-  record.owner = request.owner;
-  record.foregroundAtOpen = request.foregroundAtOpen;
-  for (auto& item : request.items) {
-    testing::MenuItemRecord r;
-    r.id = item.id;
-    r.text = item.text;
-    r.separator = item.separator;
-    r.checked = item.checked;
-    r.grayed = item.grayed;
-    record.items.push_back(std::move(r));
-  }
-  s.popups.push_back(std::move(record));
-  if (s.popupScript.empty()) return 0;
-  UINT choice = s.popupScript.front();
-  s.popupScript.pop_front();
-  return choice;
 }
 
 void RecordTray(TrayChange::Kind kind, const platform::TrayIconState& icon) {
@@ -278,10 +230,68 @@ void Inject(std::vector<platform::InputEvent> events) {
 
 namespace vt::platform {
 
+int NextScriptedMessageBoxAnswer() {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  null_driver::ReadEnvironment(s);
+  int answer = 0;
+  if (!s.scripted.empty()) {
+    answer = s.scripted.front();
+    s.scripted.pop_front();
+  } else if (!s.environment.empty()) {
+    answer = s.environment.front();
+    s.environment.pop_front();
+  }
+  return answer;
+}
+
+void RecordMessageBox(const ShownMessageBox& box) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  testing::MessageBoxRecord record;
+  record.text = box.text;
+  record.caption = box.caption;
+  record.type = box.type;
+  record.owner = box.owner;
+  record.answer = box.answer;
+  record.threadId = box.threadId;
+  record.ownerWasDisabled = box.ownerWasDisabled;
+  s.boxes.push_back(std::move(record));
+}
+
+bool NextScriptedPopupChoice(UINT* command) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.popupScript.empty()) return false;
+  *command = s.popupScript.front();
+  s.popupScript.pop_front();
+  return true;
+}
+
+void RecordPopup(const ShownPopup& popup) {
+  auto& s = null_driver::D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  testing::PopupRecord record;
+  record.menu = popup.menu;
+  record.flags = popup.flags;
+  record.x = popup.x;
+  record.y = popup.y;
+  record.owner = popup.owner;
+  record.foregroundAtOpen = popup.foregroundAtOpen;
+  for (const auto& item : popup.items) {
+    testing::MenuItemRecord r;
+    r.id = item.id;
+    r.text = item.text;
+    r.separator = item.separator;
+    r.checked = item.checked;
+    r.grayed = item.grayed;
+    record.items.push_back(std::move(r));
+  }
+  s.popups.push_back(std::move(record));
+}
+
 void InstallNullDriver(Driver& driver) {
   driver.name = "null";
-  driver.messageBox = null_driver::MessageBox;
-  driver.trackPopup = null_driver::TrackPopup;
   driver.keyCharacters = [](UINT virtualKey, UINT, unsigned modifiers) {
     return null_driver::UsLayoutCharacters(virtualKey, modifiers);
   };
