@@ -10,7 +10,10 @@
 #     where the template puts them;
 #   - typed text, with é, reaches the focused edit, Tab moves to the next,
 #     Alt+A applies, and the registry holds the text in Windows-1252;
-#   - Esc hides the window.
+#   - Esc hides the window;
+#   - a right click on the icon opens the menu at the screen's bottom edge
+#     with its right edge at the pointer, and choosing "Away Locked" there
+#     makes the finger reply the away reply.
 #
 #   desktop_test.sh OUT_DIR PROBE [SCREENSHOT_DIR]
 #
@@ -107,5 +110,24 @@ name=$("$out/reg" query "$key" /v "Real Name" | sed -n 's/.*REG_SZ *//p')
 # Esc hides the window.
 xdotool key Escape
 wait_for sh -c "! '$PROBE' window 'Vellumtide v'" || fail "Esc did not hide the window"
+
+# The menu, and Away Locked in it (its last item).
+xdotool mousemove "$x" "$y" click 3
+wait_for "$PROBE" menu || fail "no menu after a right click on the icon"
+read -r _ mx my mw mh < <("$PROBE" menu)
+screen_height=$(xdotool getdisplaygeometry | cut -d' ' -f2)
+[ $((mx + mw)) = "$x" ] || fail "the menu's right edge is at $((mx + mw)), the pointer at $x"
+[ $((my + mh)) = "$screen_height" ] || fail "the menu's bottom is at $((my + mh)), not $screen_height"
+xdotool mousemove $((mx + 30)) $((my + mh - 12)) click 1
+wait_for sh -c "! '$PROBE' menu" || fail "the menu stayed open after a choice"
+away_reply() {
+  exec 3<>/dev/tcp/127.0.0.1/79 || return 1
+  printf '\r\n' >&3
+  timeout 5 head -n1 <&3 | grep -q ' away'
+  local found=$?
+  exec 3<&-
+  return $found
+}
+wait_for away_reply || fail "the finger reply is not the away reply after Away Locked"
 kill -0 "$velto" || fail "Velto.exe ended"
 echo "PASS"

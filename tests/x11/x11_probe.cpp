@@ -8,6 +8,8 @@
 //   x11_probe icon                 "docked|fallback X Y PID" of the
 //                                  program's tray icon: where it is, the
 //                                  centre on the screen, its _NET_WM_PID
+//   x11_probe menu                 "ID X Y WIDTH HEIGHT" of the program's
+//                                  popup menu shown
 //   x11_probe tip                  the text of the program's tooltip shown
 //   x11_probe props ID             WM_CLASS, _NET_WM_PID and window type
 //   x11_probe pixels X Y W H       the screen's pixels there, one RRGGBB a
@@ -153,6 +155,19 @@ int main(int argc, char** argv) {
     std::printf("%s %d %d %ld\n",
                 embedded && parent != root ? "docked" : "fallback", x, y,
                 CardinalOf(found, "_NET_WM_PID"));
+    return 0;
+  }
+  if (command == "menu") {
+    Atom menu = XInternAtom(d, "_NET_WM_WINDOW_TYPE_POPUP_MENU", False);
+    Window found = 0;
+    Walk(root, [&](Window w) {
+      if (ClassOf(w) == "velto.Vellumtide" && Viewable(w) &&
+          static_cast<Atom>(CardinalOf(w, "_NET_WM_WINDOW_TYPE")) == menu)
+        found = w;
+      return found != 0;
+    });
+    if (!found) return 1;
+    PrintPlace(found);
     return 0;
   }
   if (command == "tip") {

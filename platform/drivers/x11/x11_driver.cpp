@@ -77,6 +77,8 @@ bool InstallX11Driver(Driver& driver) {
   InstallTray();
   StartEventThread();
   driver.name = "x11";
+  // A person sees the windows, so modal questions wait for a click.
+  driver.display = true;
   driver.windowCreated = WindowCreated;
   driver.windowDestroyed = WindowDestroyed;
   driver.windowShown = WindowShown;

@@ -56,6 +56,9 @@ struct Node {
   GC gc = nullptr;
   XftDraw* draw = nullptr;
   bool popupMenu = false;
+  // Menus and tips have no window manager's frame: their X window is the
+  // whole window, and the driver draws the frame around the client area.
+  bool drawsFrame = false;
   bool mapped = false;
   bool activateOnMap = false;
   bool captureOnMap = false;
@@ -98,9 +101,15 @@ RECT Intersect(const RECT& a, const RECT& b) {
 
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
-// Where a window's client area starts inside its top-level's client area.
+// A top-level's X window on the screen, as user places it.
+RECT XRect(const Node& n) { return n.drawsFrame ? n.window : n.client; }
+
+// Where a window's client area starts inside its top-level's X window.
 POINT ClientOrigin(const Node& n) {
-  if (!n.parent) return POINT{0, 0};
+  if (!n.parent) {
+    RECT x = XRect(n);
+    return POINT{n.client.left - x.left, n.client.top - x.top};
+  }
   Node* parent = Find(n.parent);
   POINT origin = parent ? ClientOrigin(*parent) : POINT{0, 0};
   return POINT{origin.x + n.client.left, origin.y + n.client.top};
@@ -111,8 +120,9 @@ POINT ScreenClientOrigin(const Node& n) {
   Node* top = TopOf(n.handle);
   POINT origin = ClientOrigin(n);
   if (top) {
-    origin.x += top->client.left;
-    origin.y += top->client.top;
+    RECT x = XRect(*top);
+    origin.x += x.left;
+    origin.y += x.top;
   }
   return origin;
 }
@@ -120,7 +130,11 @@ POINT ScreenClientOrigin(const Node& n) {
 // The part of the top-level's client area a window may draw in: its client
 // area cut by every ancestor's.
 RECT ClientClip(const Node& n) {
-  if (!n.parent) return RECT{0, 0, n.width, n.height};
+  if (!n.parent) {
+    POINT origin = ClientOrigin(n);
+    return RECT{origin.x, origin.y, origin.x + (n.client.right - n.client.left),
+                origin.y + (n.client.bottom - n.client.top)};
+  }
   POINT origin = ClientOrigin(n);
   RECT own{origin.x, origin.y, origin.x + (n.client.right - n.client.left),
            origin.y + (n.client.bottom - n.client.top)};
@@ -218,8 +232,37 @@ void MakeSurface(Node& n) {
   n.draw = XftDrawCreate(d, pixmap, X().visual, X().colormap);
 }
 
+// The frame of a window without the window manager's: the target's raised
+// edge for a dialog frame (menus), a black line for a plain border (tips).
+void DrawFrame(Node& n) {
+  Display* d = X().display;
+  XSetClipMask(d, n.gc, None);
+  int w = n.width, h = n.height;
+  auto line = [&](int x0, int y0, int x1, int y1, COLORREF color) {
+    XSetForeground(d, n.gc, PixelOf(color));
+    XDrawLine(d, n.pixmap, n.gc, x0, y0, x1, y1);
+  };
+  // Each ring: its colour above and left, then below and right.
+  auto ring = [&](int i, COLORREF light, COLORREF dark) {
+    line(i, i, w - 1 - i, i, light);
+    line(i, i, i, h - 1 - i, light);
+    line(i, h - 1 - i, w - 1 - i, h - 1 - i, dark);
+    line(w - 1 - i, i, w - 1 - i, h - 1 - i, dark);
+  };
+  POINT inset = ClientOrigin(n);
+  if (inset.x <= 1) {
+    if (inset.x == 1) ring(0, RGB(0, 0, 0), RGB(0, 0, 0));
+    return;
+  }
+  ring(0, RGB(0xC0, 0xC0, 0xC0), RGB(0, 0, 0));
+  ring(1, RGB(0xFF, 0xFF, 0xFF), RGB(0x80, 0x80, 0x80));
+  for (int i = 2; i < inset.x; ++i)
+    ring(i, RGB(0xC0, 0xC0, 0xC0), RGB(0xC0, 0xC0, 0xC0));
+}
+
 void Present(Node& n) {
   if (!n.xwindow || !n.pixmap) return;
+  if (n.drawsFrame) DrawFrame(n);
   XSetClipMask(X().display, n.gc, None);
   XCopyArea(X().display, n.pixmap, n.xwindow, n.gc, 0, 0,
             static_cast<unsigned>(n.width), static_cast<unsigned>(n.height), 0,
@@ -364,7 +407,8 @@ void DeliverPointer(const Node& top, UINT message, int x, int y, unsigned state,
   event.kind = vt::platform::InputKind::Mouse;
   event.scope = vt::platform::InputScope::Window;
   event.mouseMessage = message;
-  event.point = POINT{top.client.left + x, top.client.top + y};
+  RECT placed = XRect(top);
+  event.point = POINT{placed.left + x, placed.top + y};
   event.modifiers = ModifiersOf(state);
   event.buttons = ButtonsOf(state);
   event.wheelDelta = wheel;
@@ -389,6 +433,8 @@ UINT ButtonMessage(unsigned button, bool press) {
 // The window manager moved or sized the window: user is told, unless it is
 // where user put it.
 void Configured(Node& n, const XConfigureEvent& event) {
+  // Nobody but the program places a window without a frame.
+  if (n.drawsFrame) return;
   int x = event.x, y = event.y;
   if (!event.send_event && !n.popupMenu) {
     // A real event under a frame gives the place in the frame.
@@ -520,8 +566,10 @@ bool HandleWindowEvent(XEvent& event) {
 void CreateTopLevel(Node& n, HWND owner) {
   const Connection& c = X();
   Display* d = c.display;
-  n.width = std::max<int>(1, n.client.right - n.client.left);
-  n.height = std::max<int>(1, n.client.bottom - n.client.top);
+  n.drawsFrame = IsOverrideRedirect(n);
+  RECT placed = XRect(n);
+  n.width = std::max<int>(1, placed.right - placed.left);
+  n.height = std::max<int>(1, placed.bottom - placed.top);
   n.popupMenu = WindowTypeOf(n) == c.atoms.typePopupMenu;
   XSetWindowAttributes attributes{};
   attributes.background_pixmap = None;
@@ -530,9 +578,9 @@ void CreateTopLevel(Node& n, HWND owner) {
                           KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                           PointerMotionMask | EnterWindowMask |
                           LeaveWindowMask | FocusChangeMask;
-  attributes.override_redirect = IsOverrideRedirect(n) ? True : False;
+  attributes.override_redirect = n.drawsFrame ? True : False;
   n.xwindow = XCreateWindow(
-      d, c.root, n.client.left, n.client.top, static_cast<unsigned>(n.width),
+      d, c.root, placed.left, placed.top, static_cast<unsigned>(n.width),
       static_cast<unsigned>(n.height), 0, c.depth, InputOutput, c.visual,
       CWBackPixmap | CWBitGravity | CWEventMask | CWOverrideRedirect,
       &attributes);
@@ -658,21 +706,21 @@ void WindowMoved(HWND window, const RECT& rect, const RECT& client) {
     PlaceChild(*n, rect, client);
     return;
   }
-  bool same = client.left == n->client.left && client.top == n->client.top &&
-              client.right == n->client.right &&
-              client.bottom == n->client.bottom;
+  RECT before = XRect(*n);
   n->window = rect;
   n->client = client;
-  if (same) return;
-  int width = std::max<int>(1, client.right - client.left);
-  int height = std::max<int>(1, client.bottom - client.top);
+  RECT placed = XRect(*n);
+  if (placed.left == before.left && placed.top == before.top &&
+      placed.right == before.right && placed.bottom == before.bottom)
+    return;
+  int width = std::max<int>(1, placed.right - placed.left);
+  int height = std::max<int>(1, placed.bottom - placed.top);
   bool sized = width != n->width || height != n->height;
   n->width = width;
   n->height = height;
   SetSizeHints(*n);
-  XMoveResizeWindow(X().display, n->xwindow, client.left, client.top,
-                    static_cast<unsigned>(width),
-                    static_cast<unsigned>(height));
+  XMoveResizeWindow(X().display, n->xwindow, placed.left, placed.top,
+                    static_cast<unsigned>(width), static_cast<unsigned>(height));
   if (sized) MakeSurface(*n);
 }
 
