@@ -123,7 +123,7 @@ wait_for sh -c "! '$PROBE' menu" || fail "the menu stayed open after a choice"
 away_reply() {
   exec 3<>/dev/tcp/127.0.0.1/79 || return 1
   printf '\r\n' >&3
-  timeout 5 head -n1 <&3 | grep -q ' away'
+  timeout 1 head -n1 <&3 | grep -q ' away'
   local found=$?
   exec 3<&-
   return $found
