@@ -93,7 +93,10 @@ if shot query "Vellumtide Finger"; then
   xdotool key Tab
   xdotool type --delay 30 127.0.0.1
   xdotool key Return
-  shot response "$(id -un)@127.0.0.1" || shot response "Finger"
+  shot response "Finger Response"
+  # The window manager's Alt+F4 closes it, as a person would.
+  xdotool key alt+F4
+  wait_for sh -c "! '$PROBE' window 'Finger Response'"
 fi
 
 # A message box: a query to a host that cannot be found.
@@ -107,10 +110,10 @@ if wait_for "$PROBE" window "Vellumtide Finger"; then
 fi
 
 focus_config && xdotool key alt+r
-shot open-file-dialog "Open" && xdotool key Escape
+shot open-file-dialog "Select Plan File" && xdotool key Escape
 
 focus_config && xdotool key alt+h
-shot help-viewer "Velto" || shot help-viewer "Help"
+shot help-viewer "Velto"
 
 # The popup menu of the tray icon, cut out with the panel below it.
 xdotool mousemove "$ix" "$iy" click 3

@@ -69,6 +69,11 @@ struct Windows {
   std::map<HWND, Node> nodes;
   std::map<Window, HWND> byXWindow;
   HICON programIcon = nullptr;
+  // The window user last made the foreground one, and when: focus changes
+  // the window manager reports are echoes of such requests until it has
+  // done what was asked.
+  HWND requested = nullptr;
+  std::uint64_t requestedAt = 0;
   // The top-level window holding the pointer (and for menus the keyboard)
   // grab, for the capture user asked for.
   Window grabbing = 0;
@@ -469,6 +474,17 @@ void Focus(const Node& n, const XFocusChangeEvent& event) {
   if (event.mode != NotifyNormal && event.mode != NotifyWhileGrabbed) return;
   if (event.detail == NotifyPointer || event.detail == NotifyInferior) return;
   SetFocusInside(event.type == FocusIn);
+  // Within this time of a request, focus changes of other windows are the
+  // window manager catching up with earlier ones; telling user of them
+  // would take the foreground back from the window it just chose.
+  constexpr std::uint64_t kRequestSettleMs = 1000;
+  Windows& w = W();
+  bool pending = w.requested && NowMs() - w.requestedAt < kRequestSettleMs;
+  if (event.type == FocusIn && n.handle == w.requested) {
+    w.requested = nullptr;
+    return;
+  }
+  if (pending && n.handle != w.requested) return;
   WindowEvent change;
   change.window = n.handle;
   change.kind = event.type == FocusIn ? WindowEventKind::Activated
@@ -720,7 +736,8 @@ void WindowMoved(HWND window, const RECT& rect, const RECT& client) {
   n->height = height;
   SetSizeHints(*n);
   XMoveResizeWindow(X().display, n->xwindow, placed.left, placed.top,
-                    static_cast<unsigned>(width), static_cast<unsigned>(height));
+                    static_cast<unsigned>(width),
+                    static_cast<unsigned>(height));
   if (sized) MakeSurface(*n);
 }
 
@@ -735,7 +752,10 @@ void WindowTextChanged(HWND window, std::string_view text) {
 void ForegroundChanged(HWND window) {
   XLock lock;
   Node* n = TopOf(window);
-  if (n && n->xwindow) Activate(*n);
+  if (!n || !n->xwindow) return;
+  W().requested = n->handle;
+  W().requestedAt = NowMs();
+  Activate(*n);
 }
 
 void CaptureChanged(HWND window) {
