@@ -115,9 +115,16 @@ shot open-file-dialog "Select Plan File" && xdotool key Escape
 focus_config && xdotool key alt+h
 shot help-viewer "Velto"
 
-# The popup menu of the tray icon, cut out with the panel below it.
+# The popup menu of the tray icon, cut out with the tray below it.
 xdotool mousemove "$ix" "$iy" click 3
-sleep 0.8
-import -window root -crop 320x300+704+468 +repage "$dest/popup-menu.png"
-echo "made: $dest/popup-menu.png (check it shows the menu)"
-xdotool key Escape
+if wait_for "$PROBE" menu; then
+  read -r _ mx my mw mh < <("$PROBE" menu)
+  read -r sw sh < <(xdotool getdisplaygeometry)
+  left=$((mx - 16))
+  top=$((my - 16))
+  import -window root -crop "$((sw - left))x$((sh - top))+$left+$top" +repage "$dest/popup-menu.png"
+  echo "made: $dest/popup-menu.png"
+  xdotool key Escape
+else
+  echo "missing: popup-menu (no menu after a right click on the icon)"
+fi
