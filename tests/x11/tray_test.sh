@@ -3,7 +3,7 @@
 # window of its own that takes a double click and shows the tip after half
 # a second of rest; a tray host started later
 # takes it in; when the host dies the window comes back, and a restarted
-# host takes it in again.
+# host takes it in again; at shut-down the icon leaves the tray cleanly.
 #
 #   tray_test.sh OUT_DIR PROBE
 set -u
@@ -36,7 +36,8 @@ start_x || exit 1
 export VELLUMTIDE_ROOT=$desktop_work/root VELLUMTIDE_DRIVER=x11
 mkdir -p "$VELLUMTIDE_ROOT"
 (cd "$out" && exec ./Velto.exe) >"$desktop_work/velto.out" 2>"$desktop_work/velto.err" &
-desktop_pids+=($!)
+velto=$!
+desktop_pids+=($velto)
 
 wait_for icon_is fallback || fail "no fallback icon window without a tray host"
 read -r state x y pid < <("$PROBE" icon)
@@ -68,4 +69,14 @@ for round in "started late" restarted; do
   stop_trayer || fail "trayer did not go away"
   wait_for icon_is fallback || fail "no fallback window after trayer $round died"
 done
+
+# Shutting down removes the icon from the tray and leaves the host running.
+start_trayer || exit 1
+wait_for icon_is docked || fail "the icon did not dock before shut-down"
+kill -TERM "$velto"
+wait "$velto"
+status=$?
+[ "$status" = 0 ] || fail "Velto.exe ended with $status after SIGTERM"
+wait_for sh -c "! '$PROBE' icon" || fail "the icon stayed after shut-down"
+kill -0 "$trayer_pid" || fail "trayer did not survive the icon leaving"
 echo PASS
