@@ -13,7 +13,8 @@
 #   - Esc hides the window;
 #   - a right click on the icon opens the menu at the screen's bottom edge
 #     with its right edge at the pointer, and choosing "Away Locked" there
-#     makes the finger reply the away reply.
+#     makes the finger reply the away reply;
+#   - the window manager's close button closes the configuration window.
 #
 #   desktop_test.sh OUT_DIR PROBE [SCREENSHOT_DIR]
 #
@@ -129,5 +130,12 @@ away_reply() {
   return $found
 }
 wait_for away_reply || fail "the finger reply is not the away reply after Away Locked"
+# The window manager's close (openbox's Alt+F4 sends WM_DELETE_WINDOW)
+# closes the configuration window as its Cancel would: hidden, the daemon
+# running on.
+xdotool mousemove "$x" "$y" click --repeat 2 --delay 60 1
+wait_for "$PROBE" window "Vellumtide v" || fail "no configuration window the second time"
+xdotool key alt+F4
+wait_for sh -c "! '$PROBE' window 'Vellumtide v'" || fail "the window manager's close did not close the window"
 kill -0 "$velto" || fail "Velto.exe ended"
 echo "PASS"
