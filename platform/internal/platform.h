@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,8 +38,14 @@ void Startup();
 // --- user ------------------------------------------------------------------
 
 // Posts WM_CLOSE to every top-level window of this process, as logging off
-// would. Safe to call from any thread.
+// would. Safe to call from any thread. With no window yet, the first one
+// made gets it; a process that makes none within the grace period (five
+// seconds) ends with 143.
 void OnTerminationRequest();
+// Shortens the grace period (tests).
+void SetTerminationGrace(std::chrono::milliseconds grace);
+// Whether a termination request waits for a first window (tests).
+bool TerminationPending();
 // Brings up the display driver: X11 when a display can be opened (or
 // VELLUMTIDE_DRIVER=x11), the null driver otherwise or with
 // VELLUMTIDE_DRIVER=null. Idempotent; user calls it on first use too.

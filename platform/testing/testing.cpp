@@ -157,6 +157,12 @@ void Click(HWND window) {
                        Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 
+void ClickAt(HWND window, int x, int y) {
+  POINT p{x, y};
+  null_driver::Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+                       Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+}
+
 void DoubleClick(HWND window) {
   POINT p = CentreOf(window);
   // Two presses as the driver reports them; user makes the second a

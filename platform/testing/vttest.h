@@ -80,6 +80,10 @@ void TypeText(std::string_view text);
 // Left button down and up at the centre of window (double: twice, the second
 // press as WM_LBUTTONDBLCLK where the class asks for double clicks).
 void Click(HWND window);
+// Left button down and up at a point of the screen, over window (null:
+// over none of the program's windows); a window that holds the capture
+// gets it wherever it is.
+void ClickAt(HWND window, int x, int y);
 void DoubleClick(HWND window);
 // The notification-area icon's owner receives its callback message with
 // this mouse message in lParam, as when the person uses the icon. Like the

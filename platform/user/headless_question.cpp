@@ -118,7 +118,8 @@ int AskWithoutDisplay(const MessageBoxLayout& layout) {
   const std::string byDefault = DefaultName(layout);
   if (!isatty(STDIN_FILENO)) {
     std::fprintf(stderr,
-                 "%s: no terminal to ask (%s); taking the default, %s\n",
+                 "Vellumtide: no terminal to ask \"%s\" (%s); taking the "
+                 "default button, %s\n",
                  layout.caption.c_str(), choices.c_str(), byDefault.c_str());
     std::fflush(stderr);
     return layout.defaultId;

@@ -276,7 +276,10 @@ Retrieved Retrieve(MSG* out, const RetrieveOptions& options) {
         // system does while it hands out the button message.
         auto w = Find(out->hwnd);
         HWND top = w ? TopLevelOf(*w) : nullptr;
-        if (top && top != S().foreground) {
+        // A popup menu is used without being activated.
+        auto t = Find(top);
+        bool menu = t && t->cls && t->cls->name == kPopupMenuClass;
+        if (top && top != S().foreground && !menu) {
           lock.unlock();
           ActivateWindow(top);
           return Retrieved::Message;
@@ -533,6 +536,22 @@ bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
   WaitProcessingSent([&] { return sent->done; });
   *result = sent->result;
   return true;
+}
+
+bool OwnedElsewhere(HWND window) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  return w && !IsMine(w->queue);
+}
+
+BOOL CallOnOwnerThread(HWND window, const std::function<BOOL()>& call) {
+  LRESULT result = FALSE;
+  if (!RunOnOwnerThread(
+          window, [&call] { return static_cast<LRESULT>(call()); }, &result)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return static_cast<BOOL>(result);
 }
 
 bool QueueOnOwnerThread(HWND window, std::function<void()> work) {

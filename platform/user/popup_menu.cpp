@@ -472,14 +472,14 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner,
   POINT at = Place(flags, x, y, outer);
   loop.window =
       CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPopupMenuClass, "",
-                      WS_POPUP | WS_BORDER | WS_DLGFRAME, at.x, at.y, outer.cx,
-                      outer.cy, owner, nullptr, nullptr, nullptr);
+                      WS_POPUP | WS_DLGFRAME, at.x, at.y, outer.cx, outer.cy,
+                      owner, nullptr, nullptr, nullptr);
   if (!loop.window) return FALSE;
   // The frame styles give the insets the layout assumed.
   RECT client{};
   GetClientRect(loop.window, &client);
   if (client.right != size.cx || client.bottom != size.cy) {
-    RECT in = NonClientInsets(WS_POPUP | WS_BORDER | WS_DLGFRAME,
+    RECT in = NonClientInsets(WS_POPUP | WS_DLGFRAME,
                               WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
     outer = SIZE{size.cx + in.left + in.right, size.cy + in.top + in.bottom};
     at = Place(flags, x, y, outer);

@@ -132,6 +132,16 @@ TEST(UserChildProcess, Role) {
                   "Velto Error", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND));
     line += "\n";
     (void)!write(3, line.data(), line.size());
+  } else if (std::strcmp(role, "never-a-window") == 0) {
+    // No window is ever made; the request ends the process after its
+    // grace period, while the main thread waits for input that never
+    // comes.
+    vt::platform::SetTerminationGrace(std::chrono::milliseconds(50));
+    vt::platform::OnTerminationRequest();
+    char c;
+    while (read(0, &c, 1) > 0) {
+    }
+    (void)!write(3, "still here\n", 11);
   } else if (std::strcmp(role, "driver") == 0) {
     std::string line =
         std::string("driver: ") + vt::platform::TheDriver().name + "\n";
@@ -290,6 +300,15 @@ TEST_F(System, AskingForTheMissingX11DriverFallsBackToTheHeadlessOne) {
   EXPECT_NE(errors.find("VELLUMTIDE_DRIVER=x11"), std::string::npos) << errors;
   EXPECT_NE(errors.find("using the headless driver"), std::string::npos)
       << errors;
+}
+
+TEST_F(System, AProcessThatMakesNoWindowStillEndsOnATerminationRequest) {
+  Child child = Spawn("never-a-window");
+  std::string said = ReadAll(child.signal);
+  int status = Finish(child);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  EXPECT_EQ(said, "");
 }
 
 TEST_F(System, ScreenSaverTimeOutComesFromTheDesktopKey) {

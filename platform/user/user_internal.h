@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -252,6 +253,11 @@ std::vector<HWND> ChildrenOf(HWND window);
 // the window is gone or its thread has ended.
 bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
                       LRESULT* result);
+// Whether window lives and belongs to a thread other than the caller's.
+bool OwnedElsewhere(HWND window);
+// A window call made on another thread's window runs on that thread, as
+// its procedure may only run there: call is sent over and waited for.
+BOOL CallOnOwnerThread(HWND window, const std::function<BOOL()>& call);
 // Queues work for the thread that owns window, ahead of its posted
 // messages, and returns at once. False when the window is gone.
 bool QueueOnOwnerThread(HWND window, std::function<void()> work);
@@ -316,6 +322,16 @@ void AddDirty(Window& window, const RECT* area);
 RECT TakeDirty(HWND window);
 HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
 RECT NonClientInsets(DWORD style, DWORD exStyle);
+
+// A termination request waiting for the first top-level window; guarded by
+// S().mutex.
+struct Termination {
+  bool waiting = false;
+  std::condition_variable picked;
+  // How long a request waits for a first window before the process ends.
+  std::chrono::milliseconds grace{5000};
+};
+Termination& PendingTermination();
 
 // --- run/ entries ------------------------------------------------------------
 void RegisterRunEntry(Window& window);     // lock held

@@ -112,6 +112,9 @@ using namespace vt::user;
 // --- visibility -------------------------------------------------------------
 
 BOOL ShowWindow(HWND window, int command) {
+  if (OwnedElsewhere(window))
+    return CallOnOwnerThread(window,
+                             [=] { return ShowWindow(window, command); });
   bool was;
   bool topLevel;
   bool show = command != SW_HIDE;
@@ -221,7 +224,13 @@ BOOL ScreenToClient(HWND window, LPPOINT point) {
   return TRUE;
 }
 
-BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
+BOOL SetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy,
+                  UINT flags) {
+  if (OwnedElsewhere(window)) {
+    return CallOnOwnerThread(window, [=] {
+      return SetWindowPos(window, after, x, y, cx, cy, flags);
+    });
+  }
   bool moved = false;
   bool sized = false;
   RECT now{};

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
+#include "platform/internal/no_destroy.h"
 #include "platform/internal/platform.h"
 #include "platform/user/user_internal.h"
 
@@ -103,7 +105,25 @@ HWND SendNcDestroy(HWND window) {
   return next;
 }
 
+// A termination request that came before any top-level window existed is
+// handed to the first one made.
+void TakePendingTermination(HWND window) {
+  {
+    Lock lock(S().mutex);
+    auto& pending = PendingTermination();
+    if (!pending.waiting || !Find(window)) return;
+    pending.waiting = false;
+    pending.picked.notify_all();
+  }
+  PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
+
+Termination& PendingTermination() {
+  static platform::NoDestroy<Termination> termination;
+  return termination.get();
+}
 
 HWND PickNextForeground(HWND leaving, HWND owner) {
   auto usable = [](const std::shared_ptr<Window>& w) {
@@ -311,10 +331,13 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
   if ((style & WS_VISIBLE) && IsWindow(handle)) {
     ShowWindow(handle, SW_SHOWNORMAL);
   }
+  if (!(style & WS_CHILD)) TakePendingTermination(handle);
   return IsWindow(handle) ? handle : nullptr;
 }
 
 BOOL DestroyWindow(HWND window) {
+  if (OwnedElsewhere(window))
+    return CallOnOwnerThread(window, [=] { return DestroyWindow(window); });
   std::vector<HWND> owned;
   {
     Lock lock(S().mutex);
@@ -438,13 +461,46 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
 
 namespace vt::platform {
 
+namespace {
+
+// As a shell reports a process ended by SIGTERM.
+constexpr int kTerminatedExitCode = 128 + 15;
+
+}  // namespace
+
 void OnTerminationRequest() {
   std::vector<HWND> windows;
   {
     Lock lock(S().mutex);
     windows = S().topLevel;
+    if (windows.empty()) vt::user::PendingTermination().waiting = true;
   }
-  for (HWND w : windows) PostMessageA(w, WM_CLOSE, 0, 0);
+  if (!windows.empty()) {
+    for (HWND w : windows) PostMessageA(w, WM_CLOSE, 0, 0);
+    return;
+  }
+  // Nothing to close yet: the first top-level window is told when it
+  // appears. A process that makes none within the grace period ends here,
+  // as nothing else would end it.
+  std::thread([] {
+    auto& pending = vt::user::PendingTermination();
+    Lock lock(S().mutex);
+    bool picked = pending.picked.wait_for(lock, pending.grace,
+                                          [&] { return !pending.waiting; });
+    if (picked) return;
+    lock.unlock();
+    ExitProcessNow(kTerminatedExitCode);
+  }).detach();
+}
+
+void SetTerminationGrace(std::chrono::milliseconds grace) {
+  Lock lock(S().mutex);
+  vt::user::PendingTermination().grace = grace;
+}
+
+bool TerminationPending() {
+  Lock lock(S().mutex);
+  return vt::user::PendingTermination().waiting;
 }
 
 }  // namespace vt::platform
