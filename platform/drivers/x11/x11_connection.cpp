@@ -46,7 +46,6 @@ struct State {
   std::vector<EventHandler> handlers;
   std::vector<IdleHandler> idlers;
   std::atomic<bool> wakePending{false};
-  std::thread::id eventThread;
 };
 
 State& S() {
@@ -110,7 +109,11 @@ void DrainWakePipe() {
   S().wakePending.store(false);
 }
 
+// Set on the event thread only, so asking needs no lock.
+thread_local bool t_onEventThread = false;
+
 void EventLoop() {
+  t_onEventThread = true;
   State& s = S();
   int fd = ConnectionNumber(s.connection.display);
   for (;;) {
@@ -210,12 +213,8 @@ bool OpenConnection() {
   return true;
 }
 
-void StartEventThread() {
-  std::thread thread(EventLoop);
-  S().eventThread = thread.get_id();
-  thread.detach();
-}
+void StartEventThread() { std::thread(EventLoop).detach(); }
 
-bool OnEventThread() { return std::this_thread::get_id() == S().eventThread; }
+bool OnEventThread() { return t_onEventThread; }
 
 }  // namespace vt::x11
