@@ -12,6 +12,7 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
 
 DEPS += dpkg-dev lintian desktop-file-utils libcap2-bin man-db pngcheck   # make package and tests/package
 DEPS += strace   # security tests: strace over the daemon
+DEPS += libxi-dev libxrender-dev libxtst-dev pkg-config xvfb trayer openbox xdotool imagemagick   # the X11 driver and its tests
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
