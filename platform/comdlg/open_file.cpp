@@ -416,6 +416,8 @@ void ShowFolder(HWND dialog, OpenFileDialog& data, const std::string& folder) {
 void Warn(HWND dialog, const OpenFileDialog& data, const std::string& text) {
   MessageBoxA(dialog, text.c_str(), data.title.c_str(),
               MB_OK | MB_ICONEXCLAMATION);
+  // The dialog takes the keys back from its message.
+  SetForegroundWindow(dialog);
   HWND name = GetDlgItem(dialog, ids::kFileName);
   SetFocus(name);
   SendMessageA(name, EM_SETSEL, 0, -1);
@@ -467,6 +469,9 @@ LRESULT InitDialog(HWND dialog, OpenFileDialog& data) {
     CheckDlgButton(dialog, kReadOnlyBox, BST_CHECKED);
   }
   ShowFolder(dialog, data, folder);
+  // The dialog comes to the front with the keys, as the person expects of a
+  // window they just asked for.
+  SetForegroundWindow(dialog);
   HWND edit = GetDlgItem(dialog, ids::kFileName);
   SetFocus(edit);
   SendMessageA(edit, EM_SETSEL, 0, -1);
