@@ -33,9 +33,7 @@ struct Object {
 
 struct Font : Object {
   Font() : Object(Kind::Font) {}
-  std::string face;
-  int pointSize = 8;
-  int weight = 400;
+  platform::FontSpec spec;
   platform::FontMetrics metrics;
 };
 
@@ -54,6 +52,10 @@ struct DeviceContext {
   HBRUSH brush = nullptr;
   HPEN pen = nullptr;
   POINT position{0, 0};
+  // Client pixels drawing may touch: the update area between BeginPaint
+  // and EndPaint, else the whole client area.
+  RECT clip{};
+  bool painting = false;
 };
 
 struct Tables {
@@ -123,7 +125,42 @@ std::string LowerAscii(std::string_view s) {
 }
 
 int TextWidth(HFONT font, std::string_view text) {
-  return platform::TheDriver().textWidth(MetricsOf(font), FaceOf(font), text);
+  return platform::TheDriver().textWidth(SpecOf(font), text);
+}
+
+platform::DrawTarget TargetOf(const DeviceContext& d) {
+  return platform::DrawTarget{d.window, d.clip};
+}
+
+RECT Intersection(const RECT& a, const RECT& b) {
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top),
+         std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (r.right < r.left) r.right = r.left;
+  if (r.bottom < r.top) r.bottom = r.top;
+  return r;
+}
+
+HDC NewContext(HWND window, const RECT* update) {
+  HFONT font =
+      window ? reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0))
+             : nullptr;
+  DeviceContext dc;
+  dc.window = window;
+  dc.font = font;
+  if (update) {
+    dc.clip = *update;
+    dc.painting = true;
+  } else if (window) {
+    GetClientRect(window, &dc.clip);
+  } else {
+    dc.clip = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN),
+                   GetSystemMetrics(SM_CYSCREEN)};
+  }
+  Lock lock(T().mutex);
+  auto handle = T().nextDc;
+  T().nextDc += 4;
+  T().dcs[handle] = dc;
+  return reinterpret_cast<HDC>(handle);
 }
 
 // Removes the & prefixes ("&&" stays as one "&").
@@ -196,10 +233,10 @@ HFONT CreateFontObject(std::string_view face, int pointSize, int weight) {
     if (it != T().fonts.end()) return reinterpret_cast<HFONT>(it->second.get());
   }
   auto font = std::make_unique<Font>();
-  font->face = std::string(face);
-  font->pointSize = pointSize;
-  font->weight = weight;
-  font->metrics = platform::TheDriver().fontMetrics(face, pointSize, weight);
+  font->spec.face = std::string(face);
+  font->spec.pointSize = pointSize;
+  font->spec.weight = weight;
+  font->metrics = platform::TheDriver().fontMetrics(font->spec);
   Lock lock(T().mutex);
   auto& slot = T().fonts[key];
   if (!slot) {
@@ -221,38 +258,45 @@ platform::FontMetrics MetricsOf(HFONT font) {
   return static_cast<Font*>(object)->metrics;
 }
 
-std::string FaceOf(HFONT font) {
-  if (!font) return "MS Sans Serif";
+platform::FontSpec SpecOf(HFONT font) {
+  if (!font) return platform::FontSpec{};
   Lock lock(T().mutex);
   auto* object = reinterpret_cast<Object*>(font);
   if (!T().live.count(object) || object->kind != Kind::Font)
-    return "MS Sans Serif";
-  return static_cast<Font*>(object)->face;
+    return platform::FontSpec{};
+  return static_cast<Font*>(object)->spec;
 }
 
-HDC CreateWindowDC(HWND window) {
-  HFONT font =
-      window ? reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0))
-             : nullptr;
-  Lock lock(T().mutex);
-  auto handle = T().nextDc;
-  T().nextDc += 4;
-  DeviceContext dc;
-  dc.window = window;
-  dc.font = font;
-  T().dcs[handle] = dc;
-  return reinterpret_cast<HDC>(handle);
+HDC CreateWindowDC(HWND window) { return NewContext(window, nullptr); }
+
+HDC CreatePaintDC(HWND window, const RECT& update) {
+  platform::TheDriver().beginPaint(window, update);
+  return NewContext(window, &update);
 }
 
 void ReleaseWindowDC(HDC dc) {
-  Lock lock(T().mutex);
-  T().dcs.erase(reinterpret_cast<std::uintptr_t>(dc));
+  DeviceContext released;
+  {
+    Lock lock(T().mutex);
+    auto it = T().dcs.find(reinterpret_cast<std::uintptr_t>(dc));
+    if (it == T().dcs.end()) return;
+    released = it->second;
+    T().dcs.erase(it);
+  }
+  if (released.painting) platform::TheDriver().endPaint(released.window);
 }
 
 HWND WindowOfDC(HDC dc) {
   Lock lock(T().mutex);
   DeviceContext* found = FindDc(dc);
   return found ? found->window : nullptr;
+}
+
+bool DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap) {
+  DeviceContext d;
+  if (!bitmap || !Snapshot(dc, &d)) return false;
+  platform::TheDriver().drawBitmap(TargetOf(d), x, y, bitmap);
+  return true;
 }
 
 }  // namespace vt::gdi
@@ -300,7 +344,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   DeviceContext d;
   COLORREF color;
   if (!rect || !Snapshot(dc, &d) || !BrushColor(brush, &color)) return 0;
-  vt::platform::TheDriver().fillRect(d.window, *rect, color);
+  vt::platform::TheDriver().fillRect(TargetOf(d), *rect, color);
   return 1;
 }
 
@@ -314,15 +358,16 @@ BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags) {
     COLORREF topLeft = raised ? light : dark;
     COLORREF bottomRight = raised ? dark : light;
     if (flags & BF_TOP)
-      driver.drawLine(d.window, r.left, r.top, r.right - 1, r.top, topLeft);
+      driver.drawLine(TargetOf(d), r.left, r.top, r.right - 1, r.top, topLeft);
     if (flags & BF_LEFT)
-      driver.drawLine(d.window, r.left, r.top, r.left, r.bottom - 1, topLeft);
+      driver.drawLine(TargetOf(d), r.left, r.top, r.left, r.bottom - 1,
+                      topLeft);
     if (flags & BF_BOTTOM)
-      driver.drawLine(d.window, r.left, r.bottom - 1, r.right - 1, r.bottom - 1,
-                      bottomRight);
+      driver.drawLine(TargetOf(d), r.left, r.bottom - 1, r.right - 1,
+                      r.bottom - 1, bottomRight);
     if (flags & BF_RIGHT)
-      driver.drawLine(d.window, r.right - 1, r.top, r.right - 1, r.bottom - 1,
-                      bottomRight);
+      driver.drawLine(TargetOf(d), r.right - 1, r.top, r.right - 1,
+                      r.bottom - 1, bottomRight);
     if (flags & BF_LEFT) ++r.left;
     if (flags & BF_TOP) ++r.top;
     if (flags & BF_RIGHT) --r.right;
@@ -363,12 +408,16 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (format & DT_BOTTOM) y = rect->bottom - lineHeight;
   }
   const auto& driver = vt::platform::TheDriver();
+  vt::platform::DrawTarget target = TargetOf(d);
+  if (!(format & DT_NOCLIP)) target.clip = Intersection(target.clip, *rect);
+  vt::platform::FontSpec spec = SpecOf(d.font);
   for (auto& line : lines) {
     int w = TextWidth(d.font, line);
     int x = rect->left;
     if (format & DT_CENTER) x = rect->left + (width - w) / 2;
     if (format & DT_RIGHT) x = rect->right - w;
-    driver.drawText(d.window, x, y, line, d.text, *rect);
+    driver.drawText(target, x, y, line, spec, d.text,
+                    d.backgroundMode == OPAQUE, d.background);
     y += lineHeight;
   }
   return total;
@@ -377,18 +426,17 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
   DeviceContext d;
   if (!Snapshot(dc, &d) || (!text && length > 0) || length < 0) return FALSE;
-  RECT everywhere{-32768, -32768, 32767, 32767};
   vt::platform::TheDriver().drawText(
-      d.window, x, y,
+      TargetOf(d), x, y,
       std::string_view(text ? text : "", static_cast<std::size_t>(length)),
-      d.text, everywhere);
+      SpecOf(d.font), d.text, d.backgroundMode == OPAQUE, d.background);
   return TRUE;
 }
 
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
   DeviceContext d;
   if (!icon || !Snapshot(dc, &d)) return FALSE;
-  vt::platform::TheDriver().drawIcon(d.window, x, y, icon);
+  vt::platform::TheDriver().drawIcon(TargetOf(d), x, y, icon);
   return TRUE;
 }
 
@@ -410,8 +458,8 @@ BOOL LineTo(HDC dc, int x, int y) {
     d = *found;
     found->position = POINT{x, y};
   }
-  vt::platform::TheDriver().drawLine(d.window, d.position.x, d.position.y, x, y,
-                                     d.text);
+  vt::platform::TheDriver().drawLine(TargetOf(d), d.position.x, d.position.y, x,
+                                     y, d.text);
   return TRUE;
 }
 

@@ -16,10 +16,17 @@ HFONT CreateFontObject(std::string_view face, int pointSize, int weight);
 // The dialog font when a template names none.
 HFONT SystemFont();
 platform::FontMetrics MetricsOf(HFONT font);
-std::string FaceOf(HFONT font);
+platform::FontSpec SpecOf(HFONT font);
 
+// A context for drawing anywhere in the window's client area (GetDC).
 HDC CreateWindowDC(HWND window);
+// A context for one WM_PAINT: the driver's beginPaint now, its endPaint
+// when the context is released, and drawing clipped to update meanwhile.
+HDC CreatePaintDC(HWND window, const RECT& update);
+// Releases either kind.
 void ReleaseWindowDC(HDC dc);
 HWND WindowOfDC(HDC dc);
+// Draws the bitmap with its top-left at (x, y) of the context's window.
+bool DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap);
 
 }  // namespace vt::gdi

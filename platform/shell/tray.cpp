@@ -1,7 +1,7 @@
 // Shell_NotifyIconA: the notification-area icons, one per (owner, id).
 //
 // A call is checked, applied to the icon table under the lock and recorded;
-// then, outside the lock, the host (tray.h) is told, so that a desktop host
+// then, outside the lock, the driver is told, so that a desktop driver
 // may call back into the table. Start reading at Shell_NotifyIconA.
 #include <windows.h>
 
@@ -30,18 +30,6 @@ struct StoredIcon {
   DWORD structSize = 0;
   unsigned long long addedOrder = 0;
 };
-
-void IgnoreIcon(const TrayIconState&) {}
-void IgnoreDeletion(HWND, UINT) {}
-
-TrayHost WithDefaults(const TrayHost* host) {
-  TrayHost filled;
-  if (host != nullptr) filled = *host;
-  if (filled.iconAdded == nullptr) filled.iconAdded = IgnoreIcon;
-  if (filled.iconModified == nullptr) filled.iconModified = IgnoreIcon;
-  if (filled.iconDeleted == nullptr) filled.iconDeleted = IgnoreDeletion;
-  return filled;
-}
 
 vt::testing::TrayIconRecord ToRecord(const StoredIcon& icon, bool present) {
   vt::testing::TrayIconRecord record;
@@ -207,16 +195,12 @@ Tray& TheTray() {
   return tray.get();
 }
 
-// The host is called under its own lock, so that changes reach it in the
-// order they were made even when several threads call Shell_NotifyIconA.
-struct HostSlot {
-  std::mutex mutex;
-  TrayHost host = WithDefaults(nullptr);
-};
-
-HostSlot& TheHost() {
-  static NoDestroy<HostSlot> slot;
-  return slot.get();
+// The driver is told under a lock of its own, so that changes reach it in
+// the order they were made even when several threads call
+// Shell_NotifyIconA.
+std::mutex& DriverOrder() {
+  static NoDestroy<std::mutex> mutex;
+  return mutex.get();
 }
 
 bool AcceptedSize(DWORD size) {
@@ -224,12 +208,6 @@ bool AcceptedSize(DWORD size) {
 }
 
 }  // namespace
-
-void SetTrayHost(const TrayHost* host) {
-  HostSlot& slot = TheHost();
-  std::lock_guard lock(slot.mutex);
-  slot.host = WithDefaults(host);
-}
 
 std::vector<TrayIconState> TrayIcons() { return TheTray().Present(); }
 
@@ -257,18 +235,18 @@ BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  HostSlot& slot = TheHost();
-  std::lock_guard hostLock(slot.mutex);
+  const Driver& driver = TheDriver();
+  std::lock_guard order(DriverOrder());
   const auto [change, icon] = TheTray().Apply(message, *data);
   switch (change) {
     case Change::Added:
-      slot.host.iconAdded(icon);
+      driver.trayIconAdded(icon);
       return TRUE;
     case Change::Modified:
-      slot.host.iconModified(icon);
+      driver.trayIconModified(icon);
       return TRUE;
     case Change::Deleted:
-      slot.host.iconDeleted(icon.owner, icon.id);
+      driver.trayIconDeleted(icon.owner, icon.id);
       return TRUE;
     case Change::None:
       break;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/drivers/null/null_driver.h"
 #include "platform/shell/tray.h"
 #include "vttest.h"
 
@@ -152,27 +153,28 @@ TEST(Tray, IconsAreKeptPerOwnerAndId) {
   EXPECT_EQ(tips, (std::vector<std::string>{"first", "second"}));
 }
 
-// A host sees each change in order, with the state after it.
-std::vector<std::string> gHostLog;
-
-void HostAdded(const vt::platform::TrayIconState& icon) {
-  gHostLog.push_back("add " + icon.tip);
+// The driver is told of each change that took effect, in order, with the
+// state after it; refused calls never reach it.
+std::vector<std::string> DriverLog() {
+  std::vector<std::string> log;
+  for (const auto& change : vt::null_driver::TrayChanges()) {
+    switch (change.kind) {
+      case vt::null_driver::TrayChange::Added:
+        log.push_back("add " + change.icon.tip);
+        break;
+      case vt::null_driver::TrayChange::Modified:
+        log.push_back("modify " + change.icon.tip);
+        break;
+      case vt::null_driver::TrayChange::Deleted:
+        log.push_back("delete " + std::to_string(change.icon.id));
+        break;
+    }
+  }
+  return log;
 }
-void HostModified(const vt::platform::TrayIconState& icon) {
-  gHostLog.push_back("modify " + icon.tip);
-}
-void HostDeleted(HWND, UINT id) {
-  gHostLog.push_back("delete " + std::to_string(id));
-}
 
-TEST(Tray, HostIsToldOfChangesThatTookEffect) {
-  gHostLog.clear();
-  vt::platform::TrayHost host;
-  host.iconAdded = HostAdded;
-  host.iconModified = HostModified;
-  host.iconDeleted = HostDeleted;
-  vt::platform::SetTrayHost(&host);
-
+TEST(Tray, DriverIsToldOfChangesThatTookEffect) {
+  vt::testing::Reset();
   NOTIFYICONDATAA data = IconData(FakeOwner(0x6000), "here");
   Shell_NotifyIconA(NIM_ADD, &data);
   Shell_NotifyIconA(NIM_ADD, &data);  // refused: not passed on
@@ -180,17 +182,12 @@ TEST(Tray, HostIsToldOfChangesThatTookEffect) {
   Shell_NotifyIconA(NIM_MODIFY, &data);
   Shell_NotifyIconA(NIM_DELETE, &data);
   Shell_NotifyIconA(NIM_DELETE, &data);  // refused
-
-  // A host with gaps keeps harmless defaults for what it leaves out.
-  vt::platform::TrayHost partial;
-  partial.iconAdded = HostAdded;
-  vt::platform::SetTrayHost(&partial);
   Shell_NotifyIconA(NIM_ADD, &data);
   Shell_NotifyIconA(NIM_DELETE, &data);
-  vt::platform::SetTrayHost(nullptr);
 
-  EXPECT_EQ(gHostLog, (std::vector<std::string>{"add here", "modify away",
-                                                "delete 110", "add away"}));
+  EXPECT_EQ(DriverLog(),
+            (std::vector<std::string>{"add here", "modify away", "delete 110",
+                                      "add away", "delete 110"}));
 }
 
 // The owner's window procedure, which records the callback messages.

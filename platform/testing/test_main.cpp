@@ -2,7 +2,10 @@
 // gets without asking. A watchdog ends the process when one test runs too
 // long, naming it, so a hang fails instead of stalling the suite; and each
 // test runs in a system root of its own, so no test sees another's registry
-// or windows. The platform's test records are reset between tests.
+// or windows. The platform's test records are reset between tests. Every
+// test runs on the headless driver, even on a desktop with a display, so a
+// test gives the same answer wherever it runs; tests of a display driver
+// bring their own main.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -109,6 +112,10 @@ class PerTestSetup : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything can start the driver; child processes inherit it. A
+  // test that runs itself as a child to try the choice of driver says so.
+  if (!std::getenv("VT_TEST_KEEP_DRIVER"))
+    setenv("VELLUMTIDE_DRIVER", "null", 1);
   ::testing::InitGoogleTest(&argc, argv);
   Watchdog watchdog(WatchdogLimit());
   // The listener list owns what it is given.

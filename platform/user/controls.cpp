@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gdi/gdi_internal.h"
 #include "platform/user/user_internal.h"
 
 namespace vt::user {
@@ -154,7 +155,7 @@ LRESULT StaticPaint(HWND control) {
     HDC dc = BeginPaint(control, &ps);
     if (state && state->icon) DrawIcon(dc, 0, 0, state->icon);
     if (state && state->bitmap) {
-      vt::platform::TheDriver().drawBitmap(control, 0, 0, state->bitmap);
+      vt::gdi::DrawBitmapAt(dc, 0, 0, state->bitmap);
     }
     EndPaint(control, &ps);
     return 0;

@@ -28,9 +28,9 @@ DriverSlot& Slot() {
   return slot.get();
 }
 
-FontMetrics DefaultFontMetrics(std::string_view face, int pointSize, int) {
+FontMetrics DefaultFontMetrics(const FontSpec& font) {
   FontMetrics m;
-  if (pointSize <= 0) pointSize = 8;
+  int pointSize = font.pointSize > 0 ? font.pointSize : 8;
   // Pixel height at 96 dots per inch, with the usual internal leading: 8
   // points give 13 pixels, the height of the dialog font.
   m.height = (pointSize * 96 * 12 / 72 + 5) / 10;
@@ -38,9 +38,9 @@ FontMetrics DefaultFontMetrics(std::string_view face, int pointSize, int) {
   m.descent = m.height - m.ascent;
   m.averageCharWidth = (m.height * 6 + 6) / 13;
   m.maxCharWidth = m.averageCharWidth * 2;
-  m.fixedPitch = vt::user::EqualNoCase(face, "Courier New") ||
-                 vt::user::EqualNoCase(face, "Courier") ||
-                 vt::user::EqualNoCase(face, "Fixedsys");
+  m.fixedPitch = vt::user::EqualNoCase(font.face, "Courier New") ||
+                 vt::user::EqualNoCase(font.face, "Courier") ||
+                 vt::user::EqualNoCase(font.face, "Fixedsys");
   if (m.fixedPitch) m.maxCharWidth = m.averageCharWidth;
   return m;
 }
@@ -50,25 +50,34 @@ void FillDefaults(Driver& d) {
   d.windowCreated = [](const WindowInfo&) {};
   d.windowDestroyed = [](HWND) {};
   d.windowShown = [](HWND, bool) {};
-  d.windowMoved = [](HWND, const RECT&) {};
+  d.windowMoved = [](HWND, const RECT&, const RECT&) {};
   d.windowTextChanged = [](HWND, std::string_view) {};
-  d.windowInvalidated = [](HWND) {};
+  d.windowInvalidated = [](HWND, const RECT&) {};
   d.foregroundChanged = [](HWND) {};
+  d.captureChanged = [](HWND) {};
+  d.beginPaint = [](HWND, const RECT&) {};
+  d.endPaint = [](HWND) {};
   d.fontMetrics = DefaultFontMetrics;
-  d.textWidth = [](const FontMetrics& font, std::string_view,
-                   std::string_view text) {
-    return font.averageCharWidth * static_cast<int>(text.size());
+  d.textWidth = [](const FontSpec& font, std::string_view text) {
+    return DefaultFontMetrics(font).averageCharWidth *
+           static_cast<int>(text.size());
   };
-  d.fillRect = [](HWND, const RECT&, COLORREF) {};
-  d.drawLine = [](HWND, int, int, int, int, COLORREF) {};
-  d.drawText = [](HWND, int, int, std::string_view, COLORREF, const RECT&) {};
-  d.drawIcon = [](HWND, int, int, HICON) {};
-  d.drawBitmap = [](HWND, int, int, HBITMAP) {};
+  d.fillRect = [](const DrawTarget&, const RECT&, COLORREF) {};
+  d.drawLine = [](const DrawTarget&, int, int, int, int, COLORREF) {};
+  d.drawText = [](const DrawTarget&, int, int, std::string_view,
+                  const FontSpec&, COLORREF, bool, COLORREF) {};
+  d.drawIcon = [](const DrawTarget&, int, int, HICON) {};
+  d.drawBitmap = [](const DrawTarget&, int, int, HBITMAP) {};
   d.screenSize = [] { return SIZE{1024, 768}; };
+  d.systemMetrics = [] { return SystemMetrics{}; };
   d.cursorPosition = [] { return POINT{0, 0}; };
   d.setCursorPosition = [](int, int) {};
   d.screenSaverTimeout = [](UINT*) { return false; };
   d.beep = [](UINT) {};
+  d.keyCharacters = [](UINT, UINT, unsigned) { return KeyCharacters{}; };
+  d.trayIconAdded = [](const TrayIconState&) {};
+  d.trayIconModified = [](const TrayIconState&) {};
+  d.trayIconDeleted = [](HWND, UINT) {};
   d.messageBox = [](const MessageBoxRequest& r) { return r.defaultAnswer; };
   d.trackPopup = [](const PopupRequest&) { return UINT{0}; };
 }

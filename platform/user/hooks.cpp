@@ -9,6 +9,7 @@
 // pointer. The keyboard state a thread sees (GetKeyState) is the state at
 // the last input message it took from its queue.
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/internal/driver.h"
 #include "platform/user/user_internal.h"
@@ -70,28 +71,155 @@ LRESULT RunHooks(int type, int code, WPARAM wParam, LPARAM lParam,
 
 using namespace vt::user;
 
+namespace vt::user {
+
+namespace {
+
+// The last button press delivered, for making a double click of the next.
+struct LastPress {
+  UINT message = 0;
+  HWND window = nullptr;
+  DWORD time = 0;
+  POINT point{};
+};
+LastPress LastButtonPress;  // guarded by S().mutex
+
+bool ContainsPoint(const RECT& r, POINT p) {
+  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+// The deepest visible child of window under point (screen pixels), or
+// window itself. Lock held.
+HWND ChildUnder(HWND window, POINT point) {
+  for (;;) {
+    auto w = Find(window);
+    if (!w) return window;
+    HWND next = nullptr;
+    // Later children lie above earlier ones.
+    for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) {
+      auto c = Find(*it);
+      if (c && (c->style & WS_VISIBLE) &&
+          ContainsPoint(ScreenRectOf(*c), point)) {
+        next = *it;
+        break;
+      }
+    }
+    if (!next) return window;
+    window = next;
+  }
+}
+
+// The window that has captured the pointer: the foreground thread's first,
+// else any thread's. Lock held.
+HWND CaptureWindow() {
+  if (auto fg = Find(S().foreground)) {
+    if (HWND c = IfAlive(fg->queue->capture)) return c;
+  }
+  for (auto& [id, queue] : S().queues) {
+    if (HWND c = IfAlive(queue->capture)) return c;
+  }
+  return nullptr;
+}
+
+bool IsPress(UINT message) {
+  return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+         message == WM_MBUTTONDOWN;
+}
+
+UINT DoubleClickOf(UINT press) {
+  switch (press) {
+    case WM_LBUTTONDOWN:
+      return WM_LBUTTONDBLCLK;
+    case WM_RBUTTONDOWN:
+      return WM_RBUTTONDBLCLK;
+    default:
+      return WM_MBUTTONDBLCLK;
+  }
+}
+
+// A second press of the same button on the same window of a class that
+// asks for it, soon enough and near enough, is a double click; a third
+// starts over. Lock held.
+UINT WithDoubleClick(UINT message, HWND window, DWORD time, POINT point) {
+  if (!IsPress(message)) return message;
+  const auto metrics = platform::TheDriver().systemMetrics();
+  LastPress& last = LastButtonPress;
+  auto w = Find(window);
+  bool wants = w && w->cls && (w->cls->style & CS_DBLCLKS);
+  bool pair = wants && last.message == message && last.window == window &&
+              time - last.time <= metrics.doubleClickTime &&
+              std::abs(point.x - last.point.x) <= metrics.doubleClickSlop &&
+              std::abs(point.y - last.point.y) <= metrics.doubleClickSlop;
+  if (pair) {
+    last = LastPress{};
+    return DoubleClickOf(message);
+  }
+  last = LastPress{message, window, time, point};
+  return message;
+}
+
+WPARAM MouseKeys(const platform::InputEvent& event) {
+  WPARAM keys = event.buttons & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
+  // A press is reported before the driver's button mask knows of it.
+  switch (event.mouseMessage) {
+    case WM_LBUTTONDOWN:
+      keys |= MK_LBUTTON;
+      break;
+    case WM_RBUTTONDOWN:
+      keys |= MK_RBUTTON;
+      break;
+    case WM_MBUTTONDOWN:
+      keys |= MK_MBUTTON;
+      break;
+    case WM_LBUTTONUP:
+      keys &= ~static_cast<WPARAM>(MK_LBUTTON);
+      break;
+    case WM_RBUTTONUP:
+      keys &= ~static_cast<WPARAM>(MK_RBUTTON);
+      break;
+    case WM_MBUTTONUP:
+      keys &= ~static_cast<WPARAM>(MK_MBUTTON);
+      break;
+    default:
+      break;
+  }
+  if (event.modifiers & platform::kShiftBit) keys |= MK_SHIFT;
+  if (event.modifiers & platform::kControlBit) keys |= MK_CONTROL;
+  return keys;
+}
+
+}  // namespace
+
+}  // namespace vt::user
+
 namespace vt::platform {
 
 bool DeliverInput(const InputEvent& event) {
   std::shared_ptr<Queue> queue;
   HWND target = nullptr;
   DWORD targetThread = 0;
+  const bool pointer = event.kind == InputKind::Mouse;
   {
     Lock lock(S().mutex);
     if (event.scope == InputScope::Window) {
-      target =
-          InputTarget(event.kind != InputKind::Mouse, event.target, &queue);
+      HWND aimed = nullptr;
+      if (pointer) {
+        aimed = CaptureWindow();
+        if (!aimed && event.target)
+          aimed = ChildUnder(event.target, event.point);
+      }
+      target = InputTarget(!pointer, aimed, &queue);
       if (queue) targetThread = queue->threadId;
     }
     AsyncModifiers = event.modifiers;
   }
-  const bool alt = (event.modifiers & 4) != 0;
+  const bool alt = (event.modifiers & kAltBit) != 0;
   MSG msg{};
   msg.time = GetTickCount();
   msg.pt = TheDriver().cursorPosition();
   switch (event.kind) {
     case InputKind::Key: {
-      LPARAM lParam = 1;
+      LPARAM lParam = 1 | static_cast<LPARAM>(event.scanCode & 0xFF) << 16;
       if (alt) lParam |= static_cast<LPARAM>(KF_ALTDOWN) << 16;
       if (event.keyUp) lParam |= static_cast<LPARAM>(0xC0000000u);
       LRESULT swallowed = RunHooks(WH_KEYBOARD, HC_ACTION, event.virtualKey,
@@ -117,35 +245,41 @@ bool DeliverInput(const InputEvent& event) {
                    reinterpret_cast<LPARAM>(&info), targetThread);
       if (swallowed || event.scope == InputScope::Desktop || !target)
         return false;
-      POINT client = event.point;
-      ScreenToClient(target, &client);
       msg.message = event.mouseMessage;
-      WPARAM buttons = 0;
-      if (event.mouseMessage == WM_LBUTTONDOWN ||
-          event.mouseMessage == WM_LBUTTONDBLCLK)
-        buttons |= MK_LBUTTON;
-      if (event.mouseMessage == WM_RBUTTONDOWN ||
-          event.mouseMessage == WM_RBUTTONDBLCLK)
-        buttons |= MK_RBUTTON;
-      if (event.modifiers & 1) buttons |= MK_SHIFT;
-      if (event.modifiers & 2) buttons |= MK_CONTROL;
-      msg.wParam = buttons;
-      msg.lParam = MAKELPARAM(client.x, client.y);
+      WPARAM keys = MouseKeys(event);
+      if (event.mouseMessage == WM_MOUSEWHEEL) {
+        // The wheel reports where the pointer is on the screen.
+        msg.wParam =
+            MAKEWPARAM(static_cast<WORD>(keys),
+                       static_cast<WORD>(static_cast<short>(event.wheelDelta)));
+        msg.lParam = MAKELPARAM(event.point.x, event.point.y);
+      } else {
+        POINT client = event.point;
+        ScreenToClient(target, &client);
+        msg.wParam = keys;
+        msg.lParam = MAKELPARAM(client.x, client.y);
+      }
       break;
     }
   }
   Lock lock(S().mutex);
   AsyncModifiers = 0;
   // The target may have changed while the hooks ran.
-  if (event.kind != InputKind::Mouse) {
+  if (!pointer) {
     queue.reset();
     target = InputTarget(true, nullptr, &queue);
   } else if (!Find(target)) {
     return false;
+  } else {
+    msg.message = WithDoubleClick(
+        msg.message, target, event.time ? event.time : msg.time, event.point);
   }
   if (!target || !queue) return false;
   msg.hwnd = target;
-  queue->input.push_back(InputMessage{msg, event.modifiers});
+  InputMessage input{msg, event.modifiers, {}};
+  if (event.kind == InputKind::Key && !event.keyUp)
+    input.characters = event.characters;
+  queue->input.push_back(std::move(input));
   Wake(*queue);
   return true;
 }

@@ -74,57 +74,6 @@ void DestroyTree(HMENU menu) {
   for (HMENU sub : subs) DestroyTree(sub);
 }
 
-// The character a key gives on a United States keyboard, or 0.
-char CharacterOf(UINT key, unsigned modifiers) {
-  bool shift = modifiers & 1;
-  bool control = modifiers & 2;
-  if (key >= 'A' && key <= 'Z') {
-    if (control) return static_cast<char>(key - 'A' + 1);
-    return static_cast<char>(shift ? key : key + 32);
-  }
-  if (control) return 0;
-  if (key >= '0' && key <= '9') {
-    static const char shifted[] = ")!@#$%^&*(";
-    return shift ? shifted[key - '0'] : static_cast<char>(key);
-  }
-  switch (key) {
-    case VK_SPACE:
-      return ' ';
-    case VK_RETURN:
-      return '\r';
-    case VK_BACK:
-      return '\b';
-    case VK_TAB:
-      return '\t';
-    case VK_ESCAPE:
-      return 0x1B;
-    case 0xBA:
-      return shift ? ':' : ';';
-    case 0xBB:
-      return shift ? '+' : '=';
-    case 0xBC:
-      return shift ? '<' : ',';
-    case 0xBD:
-      return shift ? '_' : '-';
-    case 0xBE:
-      return shift ? '>' : '.';
-    case 0xBF:
-      return shift ? '?' : '/';
-    case 0xC0:
-      return shift ? '~' : '`';
-    case 0xDB:
-      return shift ? '{' : '[';
-    case 0xDC:
-      return shift ? '|' : '\\';
-    case 0xDD:
-      return shift ? '}' : ']';
-    case 0xDE:
-      return shift ? '"' : '\'';
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 }  // namespace vt::user
@@ -357,17 +306,38 @@ BOOL TranslateMessage(const MSG* msg) {
   if (!msg) return FALSE;
   if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;
   auto queue = MyQueue();
+  vt::platform::KeyCharacters characters;
+  {
+    Lock lock(S().mutex);
+    const MSG& last = queue->lastKey;
+    if (last.message == msg->message && last.wParam == msg->wParam &&
+        last.lParam == msg->lParam && last.time == msg->time &&
+        last.hwnd == msg->hwnd) {
+      characters = queue->lastKeyCharacters;
+    } else {
+      // A key message the program made itself: the layout answers for the
+      // modifiers held now.
+      unsigned modifiers = queue->modifiers;
+      lock.unlock();
+      characters = vt::platform::TheDriver().keyCharacters(
+          static_cast<UINT>(msg->wParam),
+          static_cast<UINT>((msg->lParam >> 16) & 0xFF), modifiers);
+    }
+  }
+  if (characters.text.empty()) return FALSE;
+  UINT charMessage;
+  if (msg->message == WM_SYSKEYDOWN)
+    charMessage = characters.dead ? WM_SYSDEADCHAR : WM_SYSCHAR;
+  else
+    charMessage = characters.dead ? WM_DEADCHAR : WM_CHAR;
   Lock lock(S().mutex);
-  unsigned modifiers = queue->modifiers;
-  if (msg->message == WM_SYSKEYDOWN) modifiers &= ~2u;
-  char c = CharacterOf(static_cast<UINT>(msg->wParam), modifiers);
-  if (!c) return FALSE;
-  // The character comes next, before anything else already posted.
-  UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
-  queue->posted.push_front(
-      MSG{msg->hwnd, charMessage,
-          static_cast<WPARAM>(static_cast<unsigned char>(c)), msg->lParam,
-          msg->time, msg->pt});
+  // The characters come next, before anything else already posted.
+  for (auto it = characters.text.rbegin(); it != characters.text.rend(); ++it) {
+    queue->posted.push_front(
+        MSG{msg->hwnd, charMessage,
+            static_cast<WPARAM>(static_cast<unsigned char>(*it)), msg->lParam,
+            msg->time, msg->pt});
+  }
   Wake(*queue);
   return TRUE;
 }

@@ -92,6 +92,8 @@ void NoteKeyState(Queue& queue, const InputMessage& input) {
   auto key = static_cast<UINT>(msg.wParam);
   auto& down = queue.keysDown;
   if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+    queue.lastKey = msg;
+    queue.lastKeyCharacters = input.characters;
     if (std::find(down.begin(), down.end(), key) == down.end())
       down.push_back(key);
   } else if (msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) {
@@ -118,7 +120,9 @@ void HandleSent(const std::shared_ptr<SentMessage>& sent) {
     Lock lock(S().mutex);
     alive = Find(sent->hwnd) != nullptr;
   }
-  if (alive) {
+  if (alive && sent->task) {
+    result = sent->task();
+  } else if (alive) {
     t_receiving.push_back(sent);
     result = CallProc(sent->hwnd, sent->message, sent->wParam, sent->lParam);
     t_receiving.pop_back();
@@ -483,6 +487,51 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WaitProcessingSent([&] { return sent->done; });
   return sent->result;
 }
+
+namespace vt::user {
+
+bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
+                      LRESULT* result) {
+  auto me = MyQueue();
+  std::shared_ptr<SentMessage> sent;
+  {
+    Lock lock(S().mutex);
+    auto w = Find(window);
+    if (!w || w->queue->dead) return false;
+    if (w->queue != me) {
+      sent = std::make_shared<SentMessage>();
+      sent->hwnd = window;
+      sent->sender = me;
+      sent->task = work;
+      w->queue->sent.push_back(sent);
+      Wake(*w->queue);
+    }
+  }
+  if (!sent) {
+    *result = work();
+    return true;
+  }
+  WaitProcessingSent([&] { return sent->done; });
+  *result = sent->result;
+  return true;
+}
+
+bool QueueOnOwnerThread(HWND window, std::function<void()> work) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  if (!w || w->queue->dead) return false;
+  auto sent = std::make_shared<SentMessage>();
+  sent->hwnd = window;
+  sent->task = [work = std::move(work)] {
+    work();
+    return LRESULT{0};
+  };
+  w->queue->sent.push_back(std::move(sent));
+  Wake(*w->queue);
+  return true;
+}
+
+}  // namespace vt::user
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!window) {

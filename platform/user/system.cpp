@@ -159,34 +159,33 @@ HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name) {
 BOOL DestroyIcon(HICON icon) { return icon ? TRUE : FALSE; }
 
 int GetSystemMetrics(int index) {
-  SIZE screen = vt::platform::TheDriver().screenSize();
+  const auto& driver = vt::platform::TheDriver();
+  if (index == SM_CXSCREEN) return driver.screenSize().cx;
+  if (index == SM_CYSCREEN) return driver.screenSize().cy;
+  vt::platform::SystemMetrics m = driver.systemMetrics();
   switch (index) {
-    case SM_CXSCREEN:
-      return screen.cx;
-    case SM_CYSCREEN:
-      return screen.cy;
     case SM_CXVSCROLL:
     case SM_CYHSCROLL:
-      return 16;
+      return m.scrollBar;
     case SM_CYCAPTION:
-      return 18;
+      return m.caption;
     case SM_CXBORDER:
     case SM_CYBORDER:
-      return 1;
+      return m.border;
     case SM_CXDLGFRAME:
     case SM_CYDLGFRAME:
-      return 3;
+      return m.dialogFrame;
     case SM_CXICON:
     case SM_CYICON:
-      return 32;
+      return m.icon;
     case SM_CYMENU:
-      return 18;
+      return m.menuBar;
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
-      return 4;
+      return m.doubleClickSlop;
     case SM_CXSMICON:
     case SM_CYSMICON:
-      return 16;
+      return m.smallIcon;
     default:
       return 0;
   }
@@ -285,12 +284,15 @@ DWORD GetSysColor(int index) {
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   if (!paint || !IsWindow(window)) return nullptr;
-  HDC dc = vt::gdi::CreateWindowDC(window);
   bool erase = NeedsPaint(window);
-  ValidateWindow(window);
+  RECT update = TakeDirty(window);
+  // A paint nobody asked for (UpdateWindow on a clean window, a procedure
+  // calling BeginPaint itself) draws the whole client area.
+  if (!erase) GetClientRect(window, &update);
+  HDC dc = vt::gdi::CreatePaintDC(window, update);
   *paint = PAINTSTRUCT{};
   paint->hdc = dc;
-  GetClientRect(window, &paint->rcPaint);
+  paint->rcPaint = update;
   paint->fErase = FALSE;
   if (erase) {
     // The background is erased before the window draws on it.

@@ -281,7 +281,8 @@ TEST_F(System, AnswersFromTheEnvironmentAndEveryBoxOnStandardError) {
 }
 
 TEST_F(System, AskingForTheMissingX11DriverFallsBackToTheHeadlessOne) {
-  Child child = Spawn("driver", {"VELLUMTIDE_DRIVER=x11", "DISPLAY=:99"});
+  Child child = Spawn("driver", {"VELLUMTIDE_DRIVER=x11", "DISPLAY=:99",
+                                 "VT_TEST_KEEP_DRIVER=1"});
   std::string said = ReadAll(child.signal, "\n");
   std::string errors = ReadAll(child.errors);
   EXPECT_EQ(Finish(child), 0);

@@ -97,6 +97,8 @@ struct Window {
   DWORD threadId = 0;
   bool destroying = false;
   bool needsPaint = false;
+  // What waits to be painted, client pixels; meaningful while needsPaint.
+  RECT dirty{};
   HFONT font = nullptr;
   std::unique_ptr<ControlState> control;
   std::unique_ptr<DialogState> dialog;
@@ -116,12 +118,18 @@ struct SentMessage {
   LPARAM lParam = 0;
   LRESULT result = 0;
   bool done = false;
+  // Null for a notification nobody waits for.
   std::shared_ptr<Queue> sender;
+  // Work of the platform to run on the window's thread in place of a call
+  // to its procedure (a window event, a cross-thread ShowWindow).
+  std::function<LRESULT()> task;
 };
 
 struct InputMessage {
   MSG msg{};
   unsigned modifiers = 0;
+  // For a key going down: what the person's layout gives for it.
+  platform::KeyCharacters characters;
 };
 
 struct Timer {
@@ -147,6 +155,10 @@ struct Queue {
   HWND capture = nullptr;
   unsigned modifiers = 0;      // as of the last input message retrieved
   std::vector<UINT> keysDown;  // likewise
+  // The last key-down message retrieved and its characters, for
+  // TranslateMessage.
+  MSG lastKey{};
+  platform::KeyCharacters lastKeyCharacters;
   DWORD messageTime = 0;
   POINT messagePoint{};
   std::deque<std::function<void()>> idle;
@@ -211,6 +223,8 @@ bool IsMine(const std::shared_ptr<Queue>& queue);
 std::uint64_t Now();  // the timer clock, ms
 void Wake(Queue& queue);
 HWND TopLevelOf(const Window& window);          // lock held
+RECT ScreenRectOf(const Window& window);        // lock held
+RECT ClientScreenRectOf(const Window& window);  // lock held
 bool IsDescendant(HWND ancestor, HWND window);  // lock held
 
 // --- calls into windows (lock not held) ----------------------------------
@@ -225,6 +239,16 @@ std::string ClassNameOf(HWND window);
 DWORD StyleOf(HWND window);
 HWND ParentOf(HWND window);
 std::vector<HWND> ChildrenOf(HWND window);
+
+// Runs work on the thread that owns window: at once when that is the
+// calling thread, else as a message sent there, waiting for it while
+// processing what is sent to the caller. False (and *result untouched) when
+// the window is gone or its thread has ended.
+bool RunOnOwnerThread(HWND window, const std::function<LRESULT()>& work,
+                      LRESULT* result);
+// Queues work for the thread that owns window, ahead of its posted
+// messages, and returns at once. False when the window is gone.
+bool QueueOnOwnerThread(HWND window, std::function<void()> work);
 
 // --- message retrieval ----------------------------------------------------
 enum class Retrieved { Message, Nothing, Stopped };
@@ -257,6 +281,11 @@ void ActivateWindow(HWND window);
 void InvalidateTree(HWND window);
 void ValidateWindow(HWND window);
 bool NeedsPaint(HWND window);
+// Marks area (client pixels; null: all of it) of a visible window as
+// waiting to be painted. Lock held.
+void AddDirty(Window& window, const RECT* area);
+// What waits to be painted, and forgets it.
+RECT TakeDirty(HWND window);
 HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
 RECT NonClientInsets(DWORD style, DWORD exStyle);
 

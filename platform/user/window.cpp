@@ -153,6 +153,8 @@ std::shared_ptr<Window> Checked(HWND window) {
   return w;
 }
 
+}  // namespace
+
 RECT ScreenRectOf(const Window& w) {
   RECT r = w.rect;
   HWND parent = w.parent;
@@ -171,7 +173,13 @@ RECT ScreenRectOf(const Window& w) {
   return r;
 }
 
-}  // namespace
+RECT ClientScreenRectOf(const Window& w) {
+  RECT r = ScreenRectOf(w);
+  RECT in = NonClientInsets(w.style, w.exStyle);
+  return RECT{r.left + in.left, r.top + in.top,
+              std::max(r.left + in.left, r.right - in.right),
+              std::max(r.top + in.top, r.bottom - in.bottom)};
+}
 
 // Lock held. Built-in classes are added the first time anything looks.
 void RegisterSystemClasses() {
@@ -304,10 +312,38 @@ void InvalidateTree(HWND window) {
     auto w = Find(pending.back());
     pending.pop_back();
     if (!w || !(w->style & WS_VISIBLE)) continue;
-    w->needsPaint = true;
-    Wake(*w->queue);
+    AddDirty(*w, nullptr);
     for (HWND c : w->children) pending.push_back(c);
   }
+}
+
+void AddDirty(Window& window, const RECT* area) {
+  RECT in = NonClientInsets(window.style, window.exStyle);
+  RECT all{
+      0, 0,
+      std::max(0, window.rect.right - window.rect.left - in.left - in.right),
+      std::max(0, window.rect.bottom - window.rect.top - in.top - in.bottom)};
+  RECT add = area ? *area : all;
+  if (add.right <= add.left || add.bottom <= add.top) return;
+  if (!window.needsPaint) {
+    window.dirty = add;
+  } else {
+    window.dirty.left = std::min(window.dirty.left, add.left);
+    window.dirty.top = std::min(window.dirty.top, add.top);
+    window.dirty.right = std::max(window.dirty.right, add.right);
+    window.dirty.bottom = std::max(window.dirty.bottom, add.bottom);
+  }
+  window.needsPaint = true;
+  Wake(*window.queue);
+}
+
+RECT TakeDirty(HWND window) {
+  Lock lock(S().mutex);
+  auto w = Find(window);
+  if (!w) return RECT{};
+  RECT dirty = w->needsPaint ? w->dirty : RECT{};
+  w->needsPaint = false;
+  return dirty;
 }
 
 void ValidateWindow(HWND window) {
@@ -542,9 +578,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
     if (!w->parent) RegisterRunEntry(*w);
     info.window = w->handle;
     info.parent = w->parent;
+    info.owner = w->owner;
     info.style = style;
     info.exStyle = exStyle;
-    info.rect = w->rect;
+    info.rect = ScreenRectOf(*w);
+    info.client = ClientScreenRectOf(*w);
     info.className = cls->name;
     info.text = (windowName && !IS_INTRESOURCE(windowName)) ? windowName : "";
   }
@@ -816,16 +854,25 @@ HWND GetFocus() {
 
 HWND SetCapture(HWND window) {
   auto me = MyQueue();
-  Lock lock(S().mutex);
-  HWND previous = me->capture;
-  if (Find(window)) me->capture = window;
+  HWND previous;
+  {
+    Lock lock(S().mutex);
+    previous = IfAlive(me->capture);
+    if (!Find(window)) return previous;
+    me->capture = window;
+  }
+  if (previous != window) vt::platform::TheDriver().captureChanged(window);
   return previous;
 }
 
 BOOL ReleaseCapture() {
   auto me = MyQueue();
-  Lock lock(S().mutex);
-  me->capture = nullptr;
+  {
+    Lock lock(S().mutex);
+    if (!me->capture) return TRUE;
+    me->capture = nullptr;
+  }
+  vt::platform::TheDriver().captureChanged(nullptr);
   return TRUE;
 }
 
@@ -1026,6 +1073,8 @@ BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
   bool moved = false;
   bool sized = false;
   RECT now{};
+  RECT screen{};
+  RECT clientScreen{};
   {
     Lock lock(S().mutex);
     auto w = Checked(window);
@@ -1044,8 +1093,11 @@ BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
     }
     w->rect = r;
     now = r;
+    screen = ScreenRectOf(*w);
+    clientScreen = ClientScreenRectOf(*w);
   }
-  if (moved || sized) vt::platform::TheDriver().windowMoved(window, now);
+  if (moved || sized)
+    vt::platform::TheDriver().windowMoved(window, screen, clientScreen);
   if (sized) {
     RECT client{};
     GetClientRect(window, &client);
@@ -1063,7 +1115,7 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
                       SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
+BOOL InvalidateRect(HWND window, const RECT* area, BOOL) {
   if (!window) {
     std::vector<HWND> all;
     {
@@ -1073,16 +1125,17 @@ BOOL InvalidateRect(HWND window, const RECT*, BOOL) {
     for (HWND w : all) InvalidateTree(w);
     return TRUE;
   }
+  RECT dirty{};
   {
     Lock lock(S().mutex);
     auto w = Checked(window);
     if (!w) return FALSE;
-    if (w->style & WS_VISIBLE) {
-      w->needsPaint = true;
-      Wake(*w->queue);
-    }
+    if (!(w->style & WS_VISIBLE)) return TRUE;
+    AddDirty(*w, area);
+    if (!w->needsPaint) return TRUE;
+    dirty = w->dirty;
   }
-  vt::platform::TheDriver().windowInvalidated(window);
+  vt::platform::TheDriver().windowInvalidated(window, dirty);
   return TRUE;
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/drivers/null/us_keyboard_layout.h"
 #include "platform/internal/no_destroy.h"
 #include "platform/user/user_internal.h"
 
@@ -36,6 +37,11 @@ struct State {
   std::deque<UINT> popupScript;
   SIZE screen{1024, 768};
   POINT cursor{0, 0};
+  std::vector<TrayChange> trayChanges;
+  // The clock stamped on injected input: every batch a second after the
+  // last, so that two separate clicks never make a double click however
+  // fast a test runs, and the two of a DoubleClick always do.
+  DWORD inputClock = 0;
 };
 
 State& D() {
@@ -135,6 +141,12 @@ UINT TrackPopup(const platform::PopupRequest& request) {
   return choice;
 }
 
+void RecordTray(TrayChange::Kind kind, const platform::TrayIconState& icon) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.trayChanges.push_back(TrayChange{kind, icon});
+}
+
 // --- the input thread ------------------------------------------------------
 
 struct Job {
@@ -219,10 +231,32 @@ void Reset() {
   s.popupScript.clear();
   s.screen = SIZE{1024, 768};
   s.cursor = POINT{0, 0};
+  s.trayChanges.clear();
+}
+
+std::vector<TrayChange> TrayChanges() {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.trayChanges;
 }
 
 void Inject(std::vector<platform::InputEvent> events) {
   platform::TheDriver();
+  DWORD stamp;
+  {
+    auto& s = D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.inputClock += 1000;
+    stamp = s.inputClock;
+  }
+  for (auto& event : events) {
+    // The layout's characters come with the key, as a desktop reports them.
+    if (event.kind == platform::InputKind::Key && !event.keyUp &&
+        event.characters.text.empty()) {
+      event.characters = UsLayoutCharacters(event.virtualKey, event.modifiers);
+    }
+    if (!event.time) event.time = stamp;
+  }
   auto job = std::make_shared<Job>();
   job->events = std::move(events);
   job->waiter = user::MyQueue();
@@ -248,6 +282,21 @@ void InstallNullDriver(Driver& driver) {
   driver.name = "null";
   driver.messageBox = null_driver::MessageBox;
   driver.trackPopup = null_driver::TrackPopup;
+  driver.keyCharacters = [](UINT virtualKey, UINT, unsigned modifiers) {
+    return null_driver::UsLayoutCharacters(virtualKey, modifiers);
+  };
+  driver.trayIconAdded = [](const TrayIconState& icon) {
+    null_driver::RecordTray(null_driver::TrayChange::Added, icon);
+  };
+  driver.trayIconModified = [](const TrayIconState& icon) {
+    null_driver::RecordTray(null_driver::TrayChange::Modified, icon);
+  };
+  driver.trayIconDeleted = [](HWND owner, UINT id) {
+    TrayIconState gone;
+    gone.owner = owner;
+    gone.id = id;
+    null_driver::RecordTray(null_driver::TrayChange::Deleted, gone);
+  };
   driver.screenSize = [] {
     auto& s = null_driver::D();
     std::lock_guard<std::mutex> lock(s.mutex);

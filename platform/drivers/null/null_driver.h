@@ -16,6 +16,13 @@ std::size_t MessageBoxCount();
 void ScriptPopupChoice(UINT command);
 std::vector<testing::PopupRecord> Popups();
 void SetScreenSize(int width, int height);
+// What the notification area was told, in order.
+struct TrayChange {
+  enum Kind { Added, Modified, Deleted };
+  Kind kind = Added;
+  platform::TrayIconState icon;
+};
+std::vector<TrayChange> TrayChanges();
 // Forgets the records and scripts, and gives the screen its first size.
 void Reset();
 // Hands events to the input thread, which runs the hooks and queues them;
