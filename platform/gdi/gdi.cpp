@@ -19,6 +19,7 @@
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/internal/no_destroy.h"
+#include "platform/internal/text.h"
 
 namespace vt::gdi {
 
@@ -115,13 +116,6 @@ bool BrushColor(HBRUSH brush, COLORREF* color) {
   if (!T().live.count(object) || object->kind != Kind::Brush) return false;
   *color = static_cast<Brush*>(object)->color;
   return true;
-}
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
 }
 
 int TextWidth(HFONT font, std::string_view text) {
@@ -225,8 +219,8 @@ std::vector<std::string> Lines(HFONT font, std::string_view text, UINT format,
 }  // namespace
 
 HFONT CreateFontObject(std::string_view face, int pointSize, int weight) {
-  std::string key = LowerAscii(face) + "/" + std::to_string(pointSize) + "/" +
-                    std::to_string(weight);
+  std::string key = platform::LowerAscii(face) + "/" +
+                    std::to_string(pointSize) + "/" + std::to_string(weight);
   {
     Lock lock(T().mutex);
     auto it = T().fonts.find(key);

@@ -105,8 +105,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
       user::Lock lock(user::S().mutex);
       slice = user::Now() + 2;
     }
-    user::Retrieve(&msg, nullptr, 0, 0, PM_NOREMOVE, true, nullptr, slice,
-                   true);
+    user::RetrieveOptions options;
+    options.remove = false;
+    options.wait = true;
+    options.deadlineMs = slice;
+    options.runIdle = true;
+    user::Retrieve(&msg, options);
   }
 }
 
@@ -134,7 +138,7 @@ void TypeText(std::string_view text) {
   for (char c : text) {
     auto [key, shift] = null_driver::UsLayoutKeyFor(c);
     if (key) {
-      AddKey(events, key, shift ? 1u : 0u, InputScope::Window);
+      AddKey(events, key, shift ? platform::kShiftBit : 0u, InputScope::Window);
     } else {
       // A character no key of the layout gives arrives as the character
       // alone, as an input method delivers it.

@@ -153,7 +153,7 @@ LRESULT DefaultDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The control whose mnemonic is letter, searching from after the focus.
 HWND FindMnemonic(HWND dialog, char letter) {
-  letter = ToLowerAnsi(letter);
+  letter = LowerWindows1252(letter);
   std::vector<HWND> children = ChildrenOf(dialog);
   HWND focus = GetFocus();
   auto start = std::find(children.begin(), children.end(), focus);
@@ -165,7 +165,8 @@ HWND FindMnemonic(HWND dialog, char letter) {
     HWND child = children[(first + n) % children.size()];
     if (!Usable(child)) continue;
     DWORD style = StyleOf(child);
-    if (EqualNoCase(ClassNameOf(child), "STATIC") && (style & SS_NOPREFIX))
+    if (EqualNoCaseWindows1252(ClassNameOf(child), "STATIC") &&
+        (style & SS_NOPREFIX))
       continue;
     if (MnemonicOf(TextOfWindow(child)) == letter) return child;
   }
@@ -281,7 +282,7 @@ HWND CreateFromTemplate(LPCSTR templateName, HWND owner, DLGPROC procedure,
       return nullptr;
     }
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (!defId && EqualNoCase(item.windowClass, "BUTTON") &&
+    if (!defId && EqualNoCaseWindows1252(item.windowClass, "BUTTON") &&
         (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
       defId = item.id;
   }
@@ -410,7 +411,7 @@ HWND GetDlgItem(HWND dialog, int id) {
     auto c = Find(child);
     if (c && c->id == id) return child;
   }
-  SetLastError(1421);  // no control with that identifier
+  SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
   return nullptr;
 }
 

@@ -38,9 +38,10 @@ FontMetrics DefaultFontMetrics(const FontSpec& font) {
   m.descent = m.height - m.ascent;
   m.averageCharWidth = (m.height * 6 + 6) / 13;
   m.maxCharWidth = m.averageCharWidth * 2;
-  m.fixedPitch = vt::user::EqualNoCase(font.face, "Courier New") ||
-                 vt::user::EqualNoCase(font.face, "Courier") ||
-                 vt::user::EqualNoCase(font.face, "Fixedsys");
+  m.fixedPitch =
+      vt::platform::EqualNoCaseWindows1252(font.face, "Courier New") ||
+      vt::platform::EqualNoCaseWindows1252(font.face, "Courier") ||
+      vt::platform::EqualNoCaseWindows1252(font.face, "Fixedsys");
   if (m.fixedPitch) m.maxCharWidth = m.averageCharWidth;
   return m;
 }

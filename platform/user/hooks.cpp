@@ -309,7 +309,7 @@ BOOL UnhookWindowsHookEx(HHOOK hook) {
   auto it = std::find_if(hooks.begin(), hooks.end(),
                          [&](const Hook& h) { return h.handle == hook; });
   if (it == hooks.end()) {
-    SetLastError(1404);  // not a hook handle
+    SetLastError(ERROR_INVALID_HOOK_HANDLE);
     return FALSE;
   }
   hooks.erase(it);
@@ -348,13 +348,13 @@ SHORT GetKeyState(int virtualKey) {
   bool down = false;
   switch (virtualKey) {
     case VK_SHIFT:
-      down = m & 1;
+      down = m & vt::platform::kShiftBit;
       break;
     case VK_CONTROL:
-      down = m & 2;
+      down = m & vt::platform::kControlBit;
       break;
     case VK_MENU:
-      down = m & 4;
+      down = m & vt::platform::kAltBit;
       break;
     default:
       down = std::find(queue->keysDown.begin(), queue->keysDown.end(),
@@ -366,9 +366,9 @@ SHORT GetKeyState(int virtualKey) {
 SHORT GetAsyncKeyState(int virtualKey) {
   Lock lock(S().mutex);
   unsigned m = AsyncModifiers;
-  bool down = (virtualKey == VK_SHIFT && (m & 1)) ||
-              (virtualKey == VK_CONTROL && (m & 2)) ||
-              (virtualKey == VK_MENU && (m & 4));
+  bool down = (virtualKey == VK_SHIFT && (m & vt::platform::kShiftBit)) ||
+              (virtualKey == VK_CONTROL && (m & vt::platform::kControlBit)) ||
+              (virtualKey == VK_MENU && (m & vt::platform::kAltBit));
   return down ? static_cast<SHORT>(0x8000) : SHORT{0};
 }
 

@@ -189,7 +189,7 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner,
     Lock lock(S().mutex);
     Menu* m = FindMenu(menu);
     if (!m || !Find(owner)) {
-      SetLastError(m ? ERROR_INVALID_WINDOW_HANDLE : 1401);
+      SetLastError(m ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_MENU_HANDLE);
       return FALSE;
     }
     request.menu = menu;
@@ -281,9 +281,9 @@ int TranslateAcceleratorA(HWND window, HACCEL table, LPMSG msg) {
       (msg->lParam & (static_cast<LPARAM>(KF_ALTDOWN) << 16)))
     modifiers |= 4;
   BYTE held = 0;
-  if (modifiers & 1) held |= FSHIFT;
-  if (modifiers & 2) held |= FCONTROL;
-  if (modifiers & 4) held |= FALT;
+  if (modifiers & vt::platform::kShiftBit) held |= FSHIFT;
+  if (modifiers & vt::platform::kControlBit) held |= FCONTROL;
+  if (modifiers & vt::platform::kAltBit) held |= FALT;
   for (const ACCEL& entry : entries) {
     bool match;
     if (entry.fVirt & FVIRTKEY) {

@@ -165,7 +165,6 @@ std::uint64_t Now() {
 
 void Wake(Queue& queue) {
   ++queue.version;
-  ++S().version;
   queue.cv.notify_all();
 }
 
@@ -212,11 +211,16 @@ void WaitForWork(Queue& queue, Lock& lock, int version,
   }
 }
 
-Retrieved Retrieve(MSG* out, HWND filter, UINT low, UINT high, UINT removeFlags,
-                   bool wait, const std::function<bool()>* stop,
-                   std::uint64_t deadlineMs, bool runIdle) {
+Retrieved Retrieve(MSG* out, const RetrieveOptions& options) {
   auto queue = MyQueue();
-  const bool remove = (removeFlags & PM_REMOVE) != 0;
+  const HWND filter = options.filter;
+  const UINT low = options.filterMin;
+  const UINT high = options.filterMax;
+  const bool remove = options.remove;
+  const bool wait = options.wait;
+  const std::function<bool()>* stop = options.stop;
+  const std::uint64_t deadlineMs = options.deadlineMs;
+  const bool runIdle = options.runIdle;
   Lock lock(S().mutex);
   for (;;) {
     if (HandleNextSent(*queue, lock)) continue;
@@ -339,8 +343,11 @@ void WaitProcessingSent(const std::function<bool()>& done) {
 void RunModalLoop(const std::function<bool()>& ended, HWND dialog) {
   for (;;) {
     MSG msg{};
-    Retrieved got =
-        Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, true, &ended, 0, true);
+    RetrieveOptions options;
+    options.wait = true;
+    options.stop = &ended;
+    options.runIdle = true;
+    Retrieved got = Retrieve(&msg, options);
     if (got != Retrieved::Message) {
       if (ended()) return;
       continue;
@@ -361,8 +368,7 @@ void RunModalLoop(const std::function<bool()>& ended, HWND dialog) {
 void PumpModalIdle() {
   MSG msg{};
   for (;;) {
-    while (Retrieve(&msg, nullptr, 0, 0, PM_REMOVE, false, nullptr, 0, false) ==
-           Retrieved::Message) {
+    while (Retrieve(&msg, RetrieveOptions{}) == Retrieved::Message) {
       if (msg.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(msg.wParam));
         return;
@@ -409,21 +415,34 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  Retrieve(msg, window, filterMin, filterMax, PM_REMOVE, true, nullptr, 0,
-           true);
+  RetrieveOptions options;
+  options.filter = window;
+  options.filterMin = filterMin;
+  options.filterMax = filterMax;
+  options.wait = true;
+  options.runIdle = true;
+  Retrieve(msg, options);
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
                   UINT removeFlags) {
   if (!msg) return FALSE;
-  return Retrieve(msg, window, filterMin, filterMax, removeFlags, false,
-                  nullptr, 0, false) == Retrieved::Message;
+  RetrieveOptions options;
+  options.filter = window;
+  options.filterMin = filterMin;
+  options.filterMax = filterMax;
+  options.remove = (removeFlags & PM_REMOVE) != 0;
+  return Retrieve(msg, options) == Retrieved::Message;
 }
 
 BOOL WaitMessage() {
   MSG msg{};
-  Retrieve(&msg, nullptr, 0, 0, PM_NOREMOVE, true, nullptr, 0, true);
+  RetrieveOptions options;
+  options.remove = false;
+  options.wait = true;
+  options.runIdle = true;
+  Retrieve(&msg, options);
   return TRUE;
 }
 
@@ -557,7 +576,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam,
   Lock lock(S().mutex);
   auto queue = QueueOf(threadId);
   if (!queue || queue->dead) {
-    SetLastError(1444);  // the thread has no message queue
+    SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
   queue->posted.push_back(

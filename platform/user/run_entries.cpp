@@ -28,7 +28,7 @@ namespace {
 std::string EncodeClass(std::string_view name) {
   std::string out;
   for (char c : name) {
-    c = ToLowerAnsi(c);
+    c = LowerWindows1252(c);
     auto u = static_cast<unsigned char>(c);
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
         c == '-') {
@@ -157,7 +157,7 @@ HWND FindRemoteWindow(const char* className, const char* windowName) {
     std::string title = newline == std::string::npos
                             ? std::string()
                             : content.substr(newline + 1);
-    if (windowName && !EqualNoCase(title, windowName)) continue;
+    if (windowName && !EqualNoCaseWindows1252(title, windowName)) continue;
     foundPath = path;
     foundClass = cls;
     foundTitle = title;

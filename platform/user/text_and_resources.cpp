@@ -1,4 +1,4 @@
-// Small helpers on ANSI text, and the table of the program's resources.
+// Resource names and mnemonics, and the table of the program's resources.
 //
 // Resources register themselves from static initialisers (VT_RESOURCE), in
 // whatever order the linker runs them, so the table is built on first use
@@ -12,48 +12,6 @@
 #include "platform/user/user_internal.h"
 
 namespace vt::user {
-
-// Windows-1252 letters: ASCII, the Latin-1 range (without × and ÷), and the
-// five letters the code page adds in 0x80-0x9F.
-char ToLowerAnsi(char c) {
-  auto u = static_cast<unsigned char>(c);
-  if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
-  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
-  switch (u) {
-    case 0x8A:
-    case 0x8C:
-    case 0x8E:
-      return static_cast<char>(u + 0x10);
-    case 0x9F:
-      return static_cast<char>(0xFF);
-    default:
-      return c;
-  }
-}
-
-char ToUpperAnsi(char c) {
-  auto u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
-  switch (u) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9E:
-      return static_cast<char>(u - 0x10);
-    case 0xFF:
-      return static_cast<char>(0x9F);
-    default:
-      return c;
-  }
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ToLowerAnsi(a[i]) != ToLowerAnsi(b[i])) return false;
-  }
-  return true;
-}
 
 int ResourceId(LPCSTR name) {
   if (!name) return -1;
@@ -73,7 +31,7 @@ char MnemonicOf(std::string_view text) {
       ++i;  // "&&" is a plain ampersand
       continue;
     }
-    return ToLowerAnsi(text[i + 1]);
+    return LowerWindows1252(text[i + 1]);
   }
   return 0;
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/internal/driver.h"
+#include "platform/internal/text.h"
 #include "vtresource.h"
 
 namespace vt::user {
@@ -202,14 +203,19 @@ struct State {
   std::uintptr_t nextAccel = 0x3000;
   std::uint64_t clockOffset = 0;  // AdvanceTimers
   UINT_PTR nextThreadTimer = 0x7F00;
-  int version = 0;  // bumped whenever any queue gets work
 };
 
 State& S();
 using Lock = std::unique_lock<std::mutex>;
 
+// The handle GetDesktopWindow gives: the screen, owned by nobody.
+inline const HWND kDesktop =
+    reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x10000));
+
 // --- records (lock held) -----------------------------------------------------
-std::shared_ptr<Window> Find(HWND window);     // live, local windows only
+std::shared_ptr<Window> Find(HWND window);  // live, local windows only
+// Find, setting ERROR_INVALID_WINDOW_HANDLE when there is no such window.
+std::shared_ptr<Window> Checked(HWND window);
 std::shared_ptr<Window> FindAny(HWND window);  // remote ones too
 // A remembered handle (focus, active, capture, foreground) may outlive its
 // window; readers see such a handle as none.
@@ -252,15 +258,27 @@ bool QueueOnOwnerThread(HWND window, std::function<void()> work);
 
 // --- message retrieval ----------------------------------------------------
 enum class Retrieved { Message, Nothing, Stopped };
+struct RetrieveOptions {
+  // Only messages for filter (and its children), and within
+  // [filterMin, filterMax] unless both are 0.
+  HWND filter = nullptr;
+  UINT filterMin = 0;
+  UINT filterMax = 0;
+  // Take the message off the queue (PM_REMOVE), or only look at it.
+  bool remove = true;
+  // Block until a message comes; without it, answer Nothing at once.
+  bool wait = false;
+  // Checked after each sent message and on every wake; true stops the wait.
+  const std::function<bool()>* stop = nullptr;
+  // The timer clock's time (Now()) at which the wait gives up; 0: never.
+  std::uint64_t deadlineMs = 0;
+  // Run WhenIdle actions when there is nothing else to do.
+  bool runIdle = false;
+};
 // The heart of every loop: processes sent messages, then returns the next
-// posted, input, timer or paint message that passes the filters. With wait,
-// blocks (running WhenIdle actions when there is nothing else) until a
-// message comes, stop() turns true (checked after each sent message and on
-// every wake), or deadline passes (0: none).
-Retrieved Retrieve(MSG* msg, HWND filter, UINT filterMin, UINT filterMax,
-                   UINT removeFlags, bool wait,
-                   const std::function<bool()>* stop, std::uint64_t deadlineMs,
-                   bool runIdle);
+// posted, input, timer or paint message that passes the filters, or waits
+// for one as options say.
+Retrieved Retrieve(MSG* msg, const RetrieveOptions& options);
 // Processes the sent messages waiting for this thread and returns.
 void ProcessSentMessages();
 // Blocks until done() (evaluated under the lock) is true, processing
@@ -274,7 +292,12 @@ void RunModalLoop(const std::function<bool()>& ended, HWND dialog);
 void PumpModalIdle();
 
 // --- windows --------------------------------------------------------------
-void RegisterSystemClasses();
+void RegisterSystemClasses();                         // lock held
+std::shared_ptr<WindowClass> FindClass(LPCSTR name);  // lock held
+// The window to bring forward when leaving goes away or hides: its owner
+// when it has one, else the newest other visible top-level window. Lock
+// held.
+HWND PickNextForeground(HWND leaving, HWND owner);
 void DestroyThreadWindows(Queue& queue);
 void SetFocusInternal(HWND window);
 void ActivateWindow(HWND window);
@@ -297,6 +320,9 @@ HWND FindRemoteWindow(const char* className, const char* windowName);
 bool RemoteWindowAlive(const std::string& entry);
 
 // --- controls ---------------------------------------------------------------
+// Paints a control's text in its client area (with a raised edge when
+// edged), grayed while the control is disabled.
+void PaintText(HWND window, UINT format, bool edged);
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);
@@ -305,9 +331,10 @@ LRESULT CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 extern const char kDialogClass[];
 
 // --- text helpers -----------------------------------------------------------
-bool EqualNoCase(std::string_view a, std::string_view b);
-char ToLowerAnsi(char c);
-char ToUpperAnsi(char c);
+// Window classes, titles and mnemonics fold as Windows-1252 text.
+using platform::EqualNoCaseWindows1252;
+using platform::LowerWindows1252;
+using platform::UpperWindows1252;
 // A resource name: MAKEINTRESOURCE(id) or "#id"; -1 when it is neither.
 int ResourceId(LPCSTR name);
 // The mnemonic letter of a text ("&OK" -> 'o'), or 0.

@@ -21,6 +21,7 @@
 
 #include "platform/drivers/null/us_keyboard_layout.h"
 #include "platform/internal/no_destroy.h"
+#include "platform/internal/text.h"
 #include "platform/user/user_internal.h"
 
 namespace vt::null_driver {
@@ -86,7 +87,7 @@ void ReadEnvironment(State& s) {
       word.clear();
       if (*p == '\0') break;
     } else {
-      word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+      word += platform::LowerAscii(*p);
     }
   }
 }

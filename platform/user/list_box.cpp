@@ -1,0 +1,212 @@
+// The LISTBOX control: a list of strings with one current item, chosen by
+// click, double click and keys.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/gdi/gdi_internal.h"
+#include "platform/user/user_internal.h"
+
+namespace vt::user {
+
+namespace {
+
+void ListNotify(HWND list, WORD code) {
+  if (StyleOf(list) & LBS_NOTIFY) NotifyParent(list, code);
+}
+
+LRESULT ListInsert(HWND list, LONG_PTR index, LPARAM text) {
+  auto state = Control(list);
+  if (!state) return LB_ERR;
+  std::string item = text ? reinterpret_cast<LPCSTR>(text) : "";
+  auto count = static_cast<LONG_PTR>(state->items.size());
+  if (index == -1) index = count;
+  if (index < 0 || index > count) return LB_ERR;
+  state->items.insert(state->items.begin() + index, std::move(item));
+  if (state->current >= index) ++state->current;
+  InvalidateRect(list, nullptr, TRUE);
+  return index;
+}
+
+LRESULT ListAdd(HWND list, LPARAM text) {
+  auto state = Control(list);
+  if (!state) return LB_ERR;
+  if (!(StyleOf(list) & LBS_SORT)) return ListInsert(list, -1, text);
+  std::string item = text ? reinterpret_cast<LPCSTR>(text) : "";
+  auto lower = [](std::string s) {
+    for (char& c : s) c = LowerWindows1252(c);
+    return s;
+  };
+  std::string key = lower(item);
+  LONG_PTR index = 0;
+  while (index < static_cast<LONG_PTR>(state->items.size()) &&
+         lower(state->items[index]) <= key)
+    ++index;
+  return ListInsert(list, index, text);
+}
+
+LRESULT ListDelete(HWND list, WPARAM index) {
+  auto state = Control(list);
+  if (!state || index >= state->items.size()) return LB_ERR;
+  state->items.erase(state->items.begin() + static_cast<LONG_PTR>(index));
+  if (state->current == static_cast<int>(index))
+    state->current = -1;
+  else if (state->current > static_cast<int>(index))
+    --state->current;
+  InvalidateRect(list, nullptr, TRUE);
+  return static_cast<LRESULT>(state->items.size());
+}
+
+LRESULT ListGetText(HWND list, WPARAM index, LPARAM buffer) {
+  auto state = Control(list);
+  if (!state || index >= state->items.size()) return LB_ERR;
+  const std::string& item = state->items[index];
+  if (buffer) {
+    std::memcpy(reinterpret_cast<char*>(buffer), item.c_str(), item.size() + 1);
+  }
+  return static_cast<LRESULT>(item.size());
+}
+
+LRESULT ListSetCurrent(HWND list, WPARAM wParam) {
+  auto state = Control(list);
+  if (!state) return LB_ERR;
+  auto index = static_cast<int>(wParam);
+  if (index < -1 || index >= static_cast<int>(state->items.size())) {
+    state->current = -1;
+    return LB_ERR;
+  }
+  state->current = index;
+  InvalidateRect(list, nullptr, TRUE);
+  return index == -1 ? LB_ERR : index;
+}
+
+int ItemHeight(HWND list) {
+  (void)list;
+  return 13;
+}
+
+LRESULT ListClick(HWND list, LPARAM lParam, bool twice) {
+  SetFocus(list);
+  auto state = Control(list);
+  if (!state) return 0;
+  int index =
+      state->top + static_cast<SHORT>(HIWORD(lParam)) / ItemHeight(list);
+  if (index < 0 || index >= static_cast<int>(state->items.size())) return 0;
+  if (state->current != index) {
+    state->current = index;
+    InvalidateRect(list, nullptr, TRUE);
+    ListNotify(list, LBN_SELCHANGE);
+  }
+  if (twice) ListNotify(list, LBN_DBLCLK);
+  return 0;
+}
+
+LRESULT ListKey(HWND list, WPARAM key) {
+  auto state = Control(list);
+  if (!state || state->items.empty()) return 0;
+  int last = static_cast<int>(state->items.size()) - 1;
+  int index = state->current;
+  switch (key) {
+    case VK_UP:
+      index = std::max(index - 1, 0);
+      break;
+    case VK_DOWN:
+      index = std::min(index + 1, last);
+      break;
+    case VK_HOME:
+      index = 0;
+      break;
+    case VK_END:
+      index = last;
+      break;
+    default:
+      return 0;
+  }
+  if (index != state->current) {
+    state->current = index;
+    InvalidateRect(list, nullptr, TRUE);
+    ListNotify(list, LBN_SELCHANGE);
+  }
+  return 0;
+}
+
+LRESULT ListPaint(HWND list) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(list, &ps);
+  RECT r;
+  GetClientRect(list, &r);
+  FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+  auto state = Control(list);
+  if (state) {
+    int y = 0;
+    for (std::size_t i = static_cast<std::size_t>(std::max(state->top, 0));
+         i < state->items.size() && y < r.bottom; ++i, y += ItemHeight(list)) {
+      const std::string& item = state->items[i];
+      TextOutA(dc, 2, y, item.c_str(), static_cast<int>(item.size()));
+    }
+  }
+  EndPaint(list, &ps);
+  return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK ListBoxProc(HWND list, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
+  switch (message) {
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case LB_ADDSTRING:
+      return ListAdd(list, lParam);
+    case LB_INSERTSTRING:
+      return ListInsert(list, static_cast<int>(wParam), lParam);
+    case LB_DELETESTRING:
+      return ListDelete(list, wParam);
+    case LB_RESETCONTENT: {
+      if (auto state = Control(list)) {
+        state->items.clear();
+        state->current = -1;
+        state->top = 0;
+      }
+      InvalidateRect(list, nullptr, TRUE);
+      return 0;
+    }
+    case LB_GETCOUNT: {
+      auto state = Control(list);
+      return state ? static_cast<LRESULT>(state->items.size()) : 0;
+    }
+    case LB_GETTEXT:
+      return ListGetText(list, wParam, lParam);
+    case LB_GETTEXTLEN:
+      return ListGetText(list, wParam, 0);
+    case LB_SETCURSEL:
+      return ListSetCurrent(list, wParam);
+    case LB_GETCURSEL: {
+      auto state = Control(list);
+      return state && state->current >= 0 ? state->current : LB_ERR;
+    }
+    case LB_GETTOPINDEX: {
+      auto state = Control(list);
+      return state ? state->top : 0;
+    }
+    case LB_SETTOPINDEX: {
+      auto state = Control(list);
+      if (!state || wParam >= std::max<std::size_t>(state->items.size(), 1))
+        return LB_ERR;
+      state->top = static_cast<int>(wParam);
+      InvalidateRect(list, nullptr, TRUE);
+      return LB_OKAY;
+    }
+    case WM_LBUTTONDOWN:
+      return ListClick(list, lParam, false);
+    case WM_LBUTTONDBLCLK:
+      return ListClick(list, lParam, true);
+    case WM_KEYDOWN:
+      return ListKey(list, wParam);
+    case WM_PAINT:
+      return ListPaint(list);
+    default:
+      return DefWindowProcA(list, message, wParam, lParam);
+  }
+}
+
+}  // namespace vt::user
