@@ -28,7 +28,6 @@
 #include "platform/internal/driver.h"
 #include "platform/internal/platform.h"
 #include "platform/testing/dialog_records.h"
-#include "platform/user/combobox.h"
 #include "vtresource.h"
 
 namespace vt::platform {
@@ -628,7 +627,6 @@ INT_PTR CALLBACK OpenFileDialogProc(HWND dialog, UINT message, WPARAM wParam,
 
 // The person's choice: an ANSI path, or nullopt when they cancelled.
 std::optional<std::string> RunDialog(OPENFILENAMEA& request) {
-  vt::user::RegisterComboBoxClass();
   OpenFileDialog data;
   data.request = &request;
   data.filters = FiltersOf(FilterList(request.lpstrFilter));

@@ -20,7 +20,6 @@ namespace vt::user {
 namespace {
 
 enum ExtraWord : int { kDropped = 0, kFullHeight = 1, kChosenAtDrop = 2 };
-constexpr int kExtraWords = 3;
 constexpr int kItemHeight = 13;
 constexpr int kFieldHeight = kItemHeight + 8;
 
@@ -314,24 +313,6 @@ LRESULT CALLBACK ComboBoxProc(HWND combo, UINT message, WPARAM wParam,
     default:
       return DefWindowProcA(combo, message, wParam, lParam);
   }
-}
-
-void RegisterComboBoxClass() {
-  Lock lock(S().mutex);
-  RegisterSystemClasses();
-  for (const auto& existing : S().classes) {
-    if (existing->system && EqualNoCase(existing->name, "COMBOBOX")) return;
-  }
-  auto cls = std::make_shared<WindowClass>();
-  cls->name = "COMBOBOX";
-  cls->atom = S().nextAtom++;
-  cls->proc = ComboBoxProc;
-  cls->windowExtra = kExtraWords * static_cast<int>(sizeof(LONG_PTR));
-  cls->system = true;
-  cls->style = CS_DBLCLKS;
-  cls->background =
-      reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1));
-  S().classes.push_back(std::move(cls));
 }
 
 }  // namespace vt::user

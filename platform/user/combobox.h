@@ -1,13 +1,15 @@
-// The drop-down list control's class. It joins the built-in classes the
-// first time a dialog that uses it is built; registering it again is
-// harmless.
+// The drop-down list control's window procedure, for the table of built-in
+// classes.
 #pragma once
 
 #include <windows.h>
 
 namespace vt::user {
 
-void RegisterComboBoxClass();
+// Whether the list is dropped, the full height and the item chosen when it
+// dropped.
+inline constexpr int kComboBoxExtraBytes = 3 * sizeof(LONG_PTR);
+
 LRESULT CALLBACK ComboBoxProc(HWND combo, UINT message, WPARAM wParam,
                               LPARAM lParam);
 

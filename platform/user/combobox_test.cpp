@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/user/combobox.h"
 #include "vtresource.h"
 #include "vttest.h"
 
@@ -89,7 +88,6 @@ struct Case {
 };
 
 TEST(ComboBox, KeysAndClicksChooseAndTellTheParent) {
-  vt::user::RegisterComboBoxClass();
   const Case kCases[] = {
       {"ArrowsAndEnds",
        {[](HWND combo) {
@@ -166,7 +164,6 @@ TEST(ComboBox, KeysAndClicksChooseAndTellTheParent) {
 }
 
 TEST(ComboBox, ItemsAndTheChoiceByMessage) {
-  vt::user::RegisterComboBoxClass();
   HWND combo =
       CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWNLIST, 0, 0, 100,
                       80, nullptr, nullptr, nullptr, nullptr);
