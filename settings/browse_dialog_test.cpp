@@ -113,8 +113,14 @@ TEST_F(BrowseDialog, CancelAndAMissingFileChangeNothing) {
   // so this waits on a thread of its own, for as long as the watchdog
   // allows.
   std::thread person([] {
+    bool seen = false;
     for (;;) {
       HWND dialog = OpenDialog("Select Plan File");
+      seen = seen || dialog != nullptr;
+      if (seen && dialog == nullptr) {
+        ADD_FAILURE() << "the dialog closed without its message";
+        return;
+      }
       if (dialog && !vt::testing::MessageBoxes().empty() &&
           IsWindowEnabled(dialog)) {
         vt::testing::Click(GetDlgItem(dialog, IDCANCEL));

@@ -254,8 +254,14 @@ TEST_F(OpenFileDialog, MissingFileOrPathIsRefusedWithTheMessageAndStaysOpen) {
     // so this waits on a thread of its own, for as long as the watchdog
     // allows.
     std::thread person([&] {
+      bool seen = false;
       for (;;) {
         HWND dialog = Dialog();
+        seen = seen || dialog != nullptr;
+        if (seen && dialog == nullptr) {
+          ADD_FAILURE() << "the dialog closed without its message";
+          return;
+        }
         if (dialog && !vt::testing::MessageBoxes().empty() &&
             IsWindowEnabled(dialog)) {
           nameAfter = Text(dialog, ids::kFileName);

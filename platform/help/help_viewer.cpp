@@ -40,6 +40,7 @@ struct Viewer {
   std::vector<std::size_t> links;        // per item of the link list
   std::vector<std::size_t> history;      // pages before the current one
   std::size_t page = kIndexPage;
+  std::string channel;  // the socket path, removed when the window goes
 };
 
 Viewer* ViewerOf(HWND window) {
@@ -277,6 +278,15 @@ LRESULT Request(HWND window, WPARAM command, LPARAM keyword) {
   return 0;
 }
 
+// The socket goes with the window, so a request that comes after the
+// window is gone starts a new viewer rather than reaching this one.
+LRESULT Closing(HWND window) {
+  if (Viewer* viewer = ViewerOf(window); viewer && !viewer->channel.empty())
+    ::unlink(viewer->channel.c_str());
+  PostQuitMessage(0);
+  return 0;
+}
+
 LRESULT Destroyed(HWND window) {
   std::unique_ptr<Viewer> owned(ViewerOf(window));
   SetWindowLongPtrA(window, GWLP_USERDATA, 0);
@@ -296,8 +306,7 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam,
     case kRequestMessage:
       return Request(window, wParam, lParam);
     case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+      return Closing(window);
     case WM_NCDESTROY:
       return Destroyed(window);
     default:
@@ -394,6 +403,7 @@ bool ListenForHelpRequests(const std::string& channel, HWND viewer) {
     ::close(fd);
     return false;
   }
+  if (Viewer* kept = ViewerOf(viewer)) kept->channel = channel;
   // The thread lives as long as the process; the process ends through
   // ExitProcessNow, which does not wait for it.
   std::thread([fd, viewer] {

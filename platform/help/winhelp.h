@@ -61,8 +61,8 @@ void ApplyHelpRequest(HWND viewer, const HelpRequest& request);
 int RunHelpViewer(HWND viewer);
 
 // Listens on channel and hands every request to viewer (by a posted
-// message), from a thread of its own, until the process ends. False when
-// the socket cannot be made.
+// message), from a thread of its own; the socket is removed when the
+// window is destroyed. False when the socket cannot be made.
 bool ListenForHelpRequests(const std::string& channel, HWND viewer);
 
 }  // namespace vt::platform

@@ -6,7 +6,6 @@
 // unreadable, and otherwise shows the file in the viewer window until the
 // person closes it or a HELP_QUIT arrives. When another viewer already
 // shows the same file, the request goes to that one instead.
-#include <unistd.h>
 #include <windows.h>
 
 #include <string>
@@ -79,7 +78,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   }
   const std::string& name = arguments[2];
   const auto found = FindHelpFile(name, AnsiToUtf8(arguments[1]));
-  if (request->command == HELP_QUIT) return 0;
+  if (request->command == HELP_QUIT) {
+    // A viewer that started since the caller looked is the one to close.
+    if (const auto channel = HelpChannelPath(found.value_or(name)))
+      SendHelpRequest(*channel, *request);
+    return 0;
+  }
   if (!found) return Complain("Cannot find the help file " + name + ".");
   auto file = LoadHelpFile(*found);
   if (!file) {
@@ -91,9 +95,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   if (channel && SendHelpRequest(*channel, *request)) return 0;
   HWND viewer = CreateHelpViewer(std::move(*file), Utf8ToAnsi(NameOf(*found)));
   if (viewer == nullptr) return Complain("The help viewer cannot start.");
-  const bool listening = channel && ListenForHelpRequests(*channel, viewer);
+  // Without its socket the viewer still works; later requests then start
+  // another one.
+  if (channel) ListenForHelpRequests(*channel, viewer);
   if (request->command != HELP_INDEX) ApplyHelpRequest(viewer, *request);
-  const int result = RunHelpViewer(viewer);
-  if (listening) ::unlink(channel->c_str());
-  return result;
+  return RunHelpViewer(viewer);
 }

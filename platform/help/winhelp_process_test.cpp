@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -23,11 +24,21 @@ namespace {
 
 constexpr char kViewerClass[] = "VtHelpViewer";
 
-// Waits for condition, for as long as the watchdog allows; the checks are
-// cheap, so it yields between them rather than sleeping for a guess.
-void WaitFor(const std::function<bool()>& condition) {
-  while (!condition())
+// Waits for condition, checking it often. The wait is bounded (well within
+// the watchdog) so that a failure still reaches TearDown, which ends a
+// viewer left running.
+bool WaitFor(const std::function<bool()>& condition,
+             std::source_location where = std::source_location::current()) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << "waited 20 s in vain at line " << where.line();
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 std::string Caption(HWND window) {
@@ -80,8 +91,13 @@ TEST_F(ViewerProcess, OpensTheIndexAndATopicReusesTheViewerAndQuits) {
   ASSERT_EQ(vt::testing::HelpRequests().size(), 1u);
   EXPECT_TRUE(vt::testing::HelpRequests()[0].startedViewer);
   HWND viewer = nullptr;
-  WaitFor([&] { return (viewer = FindWindowA(kViewerClass, nullptr)); });
-  WaitFor([&] { return Caption(viewer) == "Velto.hlp - Index"; });
+  ASSERT_TRUE(WaitFor([&] {
+    return (viewer = FindWindowA(kViewerClass, nullptr)) != nullptr;
+  }));
+  // A remote window's caption is read afresh by FindWindowA.
+  WaitFor([&] {
+    return Caption(FindWindowA(kViewerClass, nullptr)) == "Velto.hlp - Index";
+  });
   DWORD pid = 0;
   GetWindowThreadProcessId(viewer, &pid);
   EXPECT_NE(pid, 0u);
