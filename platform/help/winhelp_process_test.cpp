@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <source_location>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,13 +26,12 @@ constexpr char kViewerClass[] = "VtHelpViewer";
 // Waits for condition, checking it often. The wait is bounded (well within
 // the watchdog) so that a failure still reaches TearDown, which ends a
 // viewer left running.
-bool WaitFor(const std::function<bool()>& condition,
-             std::source_location where = std::source_location::current()) {
+bool WaitFor(const char* what, const std::function<bool()>& condition) {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) {
-      ADD_FAILURE() << "waited 20 s in vain at line " << where.line();
+      ADD_FAILURE() << "waited 20 s in vain for " << what;
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -91,11 +89,11 @@ TEST_F(ViewerProcess, OpensTheIndexAndATopicReusesTheViewerAndQuits) {
   ASSERT_EQ(vt::testing::HelpRequests().size(), 1u);
   EXPECT_TRUE(vt::testing::HelpRequests()[0].startedViewer);
   HWND viewer = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitFor("the viewer window", [&] {
     return (viewer = FindWindowA(kViewerClass, nullptr)) != nullptr;
   }));
   // A remote window's caption is read afresh by FindWindowA.
-  WaitFor([&] {
+  WaitFor("the index caption", [&] {
     return Caption(FindWindowA(kViewerClass, nullptr)) == "Velto.hlp - Index";
   });
   DWORD pid = 0;
@@ -122,7 +120,7 @@ TEST_F(ViewerProcess, OpensTheIndexAndATopicReusesTheViewerAndQuits) {
     const auto record = vt::testing::HelpRequests().at(0);
     EXPECT_TRUE(record.reachedViewer) << r.caption;
     EXPECT_FALSE(record.startedViewer) << r.caption;
-    WaitFor([&] {
+    WaitFor("the requested caption", [&] {
       HWND now = FindWindowA(kViewerClass, nullptr);
       return now != nullptr && Caption(now) == r.caption;
     });
@@ -134,7 +132,8 @@ TEST_F(ViewerProcess, OpensTheIndexAndATopicReusesTheViewerAndQuits) {
 
   ASSERT_TRUE(WinHelpA(nullptr, "Velto.hlp", HELP_QUIT, 0));
   EXPECT_TRUE(vt::testing::HelpRequests().back().reachedViewer);
-  WaitFor([&] { return FindWindowA(kViewerClass, nullptr) == nullptr; });
+  WaitFor("the viewer to end",
+          [&] { return FindWindowA(kViewerClass, nullptr) == nullptr; });
   // With no viewer left, a quit reaches nobody and starts nothing.
   vt::testing::Reset();
   vt::testing::UseHelpViewer(VT_WINHELP);
@@ -159,7 +158,7 @@ TEST_F(ViewerProcess, AMissingHelpFileIsTheViewersMessage) {
   const std::string expected =
       "Windows Help: Cannot find the help file Missing.hlp.";
   std::string text;
-  WaitFor([&] {
+  WaitFor("the viewer's message", [&] {
     std::ifstream in(errors);
     std::stringstream all;
     all << in.rdbuf();
