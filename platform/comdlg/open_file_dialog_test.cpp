@@ -324,6 +324,8 @@ TEST_F(OpenFileDialog, ANameOutsideTheCodePageIsShownAndReturnedInIt) {
   });
   ASSERT_TRUE(chosen);
   EXPECT_EQ(std::string(file_), docs_ + "/plan-?.txt");
+  // That form is one the platform's own file calls open.
+  EXPECT_NE(GetFileAttributesA(file_), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(OpenFileDialog, ReadOnlyBoxOnlyWhenNotHidden) {
