@@ -390,23 +390,44 @@ int RunHelpViewer(HWND viewer) {
   return static_cast<int>(msg.wParam);
 }
 
-bool ListenForHelpRequests(const std::string& channel, HWND viewer) {
+HelpChannel OpenHelpChannel(const std::string& path) {
+  HelpChannel channel;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  if (fd < 0) return channel;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, channel.c_str(), channel.size() + 1);
-  ::unlink(channel.c_str());
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-          0 ||
-      ::listen(fd, 8) != 0) {
-    ::close(fd);
-    return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const auto* named = reinterpret_cast<const sockaddr*>(&address);
+  bool bound = ::bind(fd, named, sizeof address) == 0;
+  if (!bound && errno == EADDRINUSE) {
+    // Either a viewer listens there, or one that ended left the name.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool live =
+        probe >= 0 && ::connect(probe, named, sizeof address) == 0;
+    if (probe >= 0) ::close(probe);
+    if (live) {
+      ::close(fd);
+      channel.taken = true;
+      return channel;
+    }
+    ::unlink(path.c_str());
+    bound = ::bind(fd, named, sizeof address) == 0;
   }
-  if (Viewer* kept = ViewerOf(viewer)) kept->channel = channel;
+  if (!bound || ::listen(fd, 8) != 0) {
+    ::close(fd);
+    return channel;
+  }
+  channel.fd = fd;
+  channel.path = path;
+  return channel;
+}
+
+void ServeHelpRequests(const HelpChannel& channel, HWND viewer) {
+  if (channel.fd < 0) return;
+  if (Viewer* kept = ViewerOf(viewer)) kept->channel = channel.path;
   // The thread lives as long as the process; the process ends through
   // ExitProcessNow, which does not wait for it.
-  std::thread([fd, viewer] {
+  std::thread([fd = channel.fd, viewer] {
     for (;;) {
       const int connection = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
       if (connection < 0) {
@@ -416,7 +437,6 @@ bool ListenForHelpRequests(const std::string& channel, HWND viewer) {
       ServeConnection(connection, viewer);
     }
   }).detach();
-  return true;
 }
 
 }  // namespace vt::platform

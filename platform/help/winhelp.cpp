@@ -80,8 +80,12 @@ bool SendHelpRequest(const std::string& channel, const HelpRequest& request) {
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, channel.c_str(), channel.size() + 1);
   bool sent = false;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address),
-                sizeof address) == 0) {
+  int connected;
+  do {
+    connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address),
+                          sizeof address);
+  } while (connected != 0 && errno == EINTR);
+  if (connected == 0) {
     const std::string line = EncodeHelpRequest(request) + "\n";
     std::size_t done = 0;
     while (done < line.size()) {

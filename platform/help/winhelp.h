@@ -60,9 +60,17 @@ void ApplyHelpRequest(HWND viewer, const HelpRequest& request);
 // (Tab, Enter, Esc, Alt+letter) work in it.
 int RunHelpViewer(HWND viewer);
 
-// Listens on channel and hands every request to viewer (by a posted
-// message), from a thread of its own; the socket is removed when the
-// window is destroyed. False when the socket cannot be made.
-bool ListenForHelpRequests(const std::string& channel, HWND viewer);
+// The socket a viewer listens on. It is made before the viewer's window
+// exists, so a caller that sees the window can always reach it.
+struct HelpChannel {
+  int fd = -1;         // listening, or -1
+  std::string path;    // set with fd
+  bool taken = false;  // another viewer listens there already
+};
+HelpChannel OpenHelpChannel(const std::string& path);
+// Hands every request arriving on channel to viewer (by a posted message),
+// from a thread of its own; the socket's name is removed when the window
+// is destroyed.
+void ServeHelpRequests(const HelpChannel& channel, HWND viewer);
 
 }  // namespace vt::platform

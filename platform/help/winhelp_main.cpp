@@ -90,14 +90,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     return Complain("The help file " + name +
                     " cannot be read, or is not a help file.");
   }
-  const auto channel = HelpChannelPath(*found);
-  // A viewer that started since the caller looked takes the request.
-  if (channel && SendHelpRequest(*channel, *request)) return 0;
+  // The socket comes first, so whoever sees the window can reach it; a
+  // viewer that started since the caller looked takes the request instead.
+  const auto path = HelpChannelPath(*found);
+  const HelpChannel channel = path ? OpenHelpChannel(*path) : HelpChannel{};
+  if (channel.taken && SendHelpRequest(*path, *request)) return 0;
   HWND viewer = CreateHelpViewer(std::move(*file), Utf8ToAnsi(NameOf(*found)));
   if (viewer == nullptr) return Complain("The help viewer cannot start.");
   // Without its socket the viewer still works; later requests then start
   // another one.
-  if (channel) ListenForHelpRequests(*channel, viewer);
+  ServeHelpRequests(channel, viewer);
   if (request->command != HELP_INDEX) ApplyHelpRequest(viewer, *request);
   return RunHelpViewer(viewer);
 }
