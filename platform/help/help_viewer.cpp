@@ -10,6 +10,7 @@
 // the viewer. Requests from other processes arrive on a socket, read by a
 // thread of their own and posted to the window. Start at CreateHelpViewer.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -392,6 +393,9 @@ int RunHelpViewer(HWND viewer) {
 
 HelpChannel OpenHelpChannel(const std::string& path) {
   HelpChannel channel;
+  // The folder may not exist yet: the window, whose entry would make it,
+  // comes later.
+  ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return channel;
   sockaddr_un address{};
