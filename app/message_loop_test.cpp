@@ -169,7 +169,10 @@ TEST_F(Keyboard, F1OpensHelpAndAltCShowsTheWindowAgain) {
   EXPECT_EQ(vt::testing::HelpRequests().size(), 1u);
   Press(VK_ESCAPE);
   ASSERT_FALSE(Visible());
-  // The keys still reach the window's thread, so Alt+C shows it again.
+  // Help no longer shows a box of this thread, so hiding the window leaves
+  // no window of the program in front; the person clicks back into it. The
+  // keys then reach the window's thread, so Alt+C shows it again.
+  SetForegroundWindow(configWindow);
   Focus(IDC_OFFICE);
   Press('C', Modifiers::Alt);
   EXPECT_TRUE(Visible());

@@ -1,5 +1,6 @@
 // WinHelpA without a display: where the help file is looked for, what is
-// recorded, and the viewer's own message when the file is missing.
+// recorded, how requests travel to a viewer, and a viewer that cannot be
+// started.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,71 +50,117 @@ class InFolder {
   char previous_[PATH_MAX];
 };
 
-std::string UniqueName(const char* stem) {
-  return std::string(stem) + std::to_string(::getpid()) + ".HLP";
+// Where a help file is found: as given, then its name in the current
+// folder, then in the calling program's folder, without regard to case.
+TEST(WinHelp, FindsTheFileByTheTargetsRules) {
+  vt::testing::ScopedSystemRoot root;
+  const std::string given = root.path() + "/given";
+  const std::string here = root.path() + "/here";
+  const std::string caller = root.path() + "/caller";
+  for (const auto& folder : {given, here, caller}) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  }
+  HelpFileOnDisk inGiven(given + "/Both.hlp");
+  HelpFileOnDisk inHere(here + "/Both.hlp");
+  HelpFileOnDisk hereOnly(here + "/Here.hlp");
+  HelpFileOnDisk callerOnly(caller + "/Caller.HLP");
+  ASSERT_EQ(::mkdir((here + "/Folder.hlp").c_str(), 0700), 0);
+  InFolder inFolder(here);
+  // name asked for, where it is found ("" for nowhere)
+  const struct {
+    std::string name;
+    std::string found;
+  } kCases[] = {
+      {given + "/BOTH.hlp", inGiven.path()},
+      {"both.hlp", inHere.path()},
+      {given + "/here.hlp", hereOnly.path()},  // not there: the name here
+      {given + "\\Both.hlp", inGiven.path()},  // the target's separator
+      {"caller.hlp", callerOnly.path()},
+      {root.path() + "/none/Caller.hlp", callerOnly.path()},
+      {"Missing.hlp", ""},
+      {"Folder.hlp", ""},  // a folder is not a help file
+      {"", ""},
+      {given + "/", ""},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(vt::platform::FindHelpFile(c.name, caller).value_or(""), c.found)
+        << c.name;
+  }
 }
 
-TEST(WinHelp, FindsTheFileBesideTheExecutableFirstWithoutRegardToCase) {
-  const std::string name = UniqueName("Beside");
-  HelpFileOnDisk beside(vt::platform::ExecutableDirectory() + "/" + name);
+TEST(WinHelp, WithoutADisplayRequestsAreRecordedOnly) {
   vt::testing::ScopedSystemRoot folder;
-  HelpFileOnDisk here(folder.path() + "/" + name);
+  HelpFileOnDisk here(folder.path() + "/Guide.hlp");
   InFolder inFolder(folder.path());
-
-  std::string asked = name;
-  for (char& c : asked) c = static_cast<char>(std::tolower(c));
-  EXPECT_TRUE(WinHelpA(kOwner, asked.c_str(), HELP_INDEX, 0));
+  // file, command, data, found
+  const struct {
+    const char* file;
+    UINT command;
+    ULONG_PTR data;
+    bool found;
+  } kCases[] = {
+      {"guide.HLP", HELP_INDEX, 0, true},
+      {"Missing.hlp", HELP_CONTENTS, 0, false},
+      {"Guide.hlp", HELP_QUIT, 0, true},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_TRUE(WinHelpA(kOwner, c.file, c.command, c.data)) << c.file;
+  }
   const auto requests = vt::testing::HelpRequests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].owner, kOwner);
-  EXPECT_EQ(requests[0].file, asked);
-  EXPECT_EQ(requests[0].command, HELP_INDEX);
-  EXPECT_EQ(requests[0].data, 0u);
-  EXPECT_EQ(requests[0].foundPath, beside.path());
+  ASSERT_EQ(requests.size(), std::size(kCases));
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ(requests[i].owner, kOwner);
+    EXPECT_EQ(requests[i].file, kCases[i].file);
+    EXPECT_EQ(requests[i].command, kCases[i].command);
+    EXPECT_EQ(requests[i].foundPath, kCases[i].found ? here.path() : "");
+    EXPECT_FALSE(requests[i].startedViewer);
+    EXPECT_FALSE(requests[i].reachedViewer);
+  }
+  // The viewer reports a missing file, not the caller.
   EXPECT_TRUE(vt::testing::MessageBoxes().empty());
 }
 
-TEST(WinHelp, FallsBackToTheCurrentFolder) {
+TEST(WinHelp, AViewerThatCannotBeStartedFailsTheCall) {
   vt::testing::ScopedSystemRoot folder;
-  const std::string name = UniqueName("Here");
-  HelpFileOnDisk here(folder.path() + "/" + name);
+  HelpFileOnDisk here(folder.path() + "/Guide.hlp");
   InFolder inFolder(folder.path());
-  EXPECT_TRUE(WinHelpA(kOwner, name.c_str(), HELP_INDEX, 0));
-  EXPECT_EQ(vt::testing::HelpRequests().at(0).foundPath, here.path());
+  const std::string notAProgram = folder.path() + "/Guide.hlp";
+  for (const std::string& viewer :
+       {folder.path() + "/no-such-winhelp", notAProgram, std::string()}) {
+    vt::testing::Reset();
+    vt::testing::UseHelpViewer(viewer);
+    EXPECT_FALSE(WinHelpA(kOwner, "Guide.hlp", HELP_INDEX, 0)) << viewer;
+    ASSERT_EQ(vt::testing::HelpRequests().size(), 1u);
+    EXPECT_FALSE(vt::testing::HelpRequests()[0].startedViewer);
+  }
 }
 
-TEST(WinHelp, MissingFileIsTheViewersMessage) {
-  vt::testing::ScopedSystemRoot folder;
-  InFolder inFolder(folder.path());
-  EXPECT_FALSE(WinHelpA(kOwner, "Missing.hlp", HELP_INDEX, 0));
-  const auto boxes = vt::testing::MessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Cannot find the help file Missing.hlp");
-  EXPECT_EQ(boxes[0].caption, "Help");
-  const auto requests = vt::testing::HelpRequests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].foundPath, "");
-
-  // A folder of that name is not a help file.
-  ::mkdir((folder.path() + "/Folder.hlp").c_str(), 0700);
-  EXPECT_FALSE(WinHelpA(kOwner, "Folder.hlp", HELP_INDEX, 0));
-}
-
-TEST(WinHelp, QuitNeedsNoFile) {
-  EXPECT_TRUE(WinHelpA(kOwner, "Missing.hlp", HELP_QUIT, 0));
-  EXPECT_TRUE(vt::testing::MessageBoxes().empty());
-  ASSERT_EQ(vt::testing::HelpRequests().size(), 1u);
-  EXPECT_EQ(vt::testing::HelpRequests()[0].command, HELP_QUIT);
-}
-
-TEST(WinHelp, NameWithAFolderIsLookedForThereOnly) {
-  vt::testing::ScopedSystemRoot folder;
-  HelpFileOnDisk file(folder.path() + "/Guide.hlp");
-  EXPECT_TRUE(WinHelpA(kOwner, (folder.path() + "/GUIDE.hlp").c_str(),
-                       HELP_CONTENTS, 0));
-  EXPECT_EQ(vt::testing::HelpRequests().at(0).foundPath, file.path());
-  EXPECT_FALSE(vt::platform::FindHelpFile(folder.path() + "/none/Guide.hlp"));
-  EXPECT_FALSE(vt::platform::FindHelpFile(""));
+TEST(WinHelp, RequestsTravelAsOneLine) {
+  // line, decodes, command, keyword
+  const struct {
+    const char* line;
+    bool valid;
+    UINT command;
+    const char* keyword;
+  } kCases[] = {
+      {"3", true, HELP_INDEX, ""},
+      {"2", true, HELP_QUIT, ""},
+      {"257 Away Locked", true, HELP_KEY, "Away Locked"},
+      {"257 ", true, HELP_KEY, ""},
+      {"257", false, 0, ""},
+      {"3 extra", false, 0, ""},
+      {"", false, 0, ""},
+      {"x", false, 0, ""},
+      {"99999999999999999999", false, 0, ""},
+  };
+  for (const auto& c : kCases) {
+    const auto request = vt::platform::DecodeHelpRequest(c.line);
+    ASSERT_EQ(request.has_value(), c.valid) << c.line;
+    if (!request) continue;
+    EXPECT_EQ(request->command, c.command) << c.line;
+    EXPECT_EQ(request->keyword, c.keyword) << c.line;
+    EXPECT_EQ(vt::platform::EncodeHelpRequest(*request), c.line);
+  }
 }
 
 }  // namespace

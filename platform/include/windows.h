@@ -693,6 +693,26 @@ LONG GetDialogBaseUnits();
 #define LBN_SELCHANGE 1
 #define LBN_DBLCLK 2
 
+// The drop-down list control, class "COMBOBOX" (CBS_DROPDOWNLIST only).
+#define CBS_DROPDOWNLIST 0x0003u
+#define CB_ERR (-1)
+#define CB_OKAY 0
+#define CB_ADDSTRING 0x0143
+#define CB_DELETESTRING 0x0144
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETDROPPEDSTATE 0x0157
+#define CBN_SELCHANGE 1
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define CBN_SELENDOK 9
+#define CBN_SELENDCANCEL 10
+
 // ---------------------------------------------------------------------------
 // user: menus and accelerators
 // ---------------------------------------------------------------------------
@@ -1078,6 +1098,7 @@ DWORD CommDlgExtendedError();
 #define HELP_INDEX 0x0003u
 #define HELP_CONTENTS 0x0003u
 #define HELP_HELPONHELP 0x0004u
+#define HELP_KEY 0x0101u
 
 // Opens the help file (found beside the executable, then in the current
 // folder) in the platform's help viewer.

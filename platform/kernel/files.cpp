@@ -60,16 +60,26 @@ std::optional<std::string> FindFileNoCase(const std::string& folder,
   DIR* directory = opendir(base.c_str());
   if (directory == nullptr) return std::nullopt;
   const std::string wanted = FoldUtf8(name);
+  // A name with characters the ANSI code page lacks reaches a program with
+  // '?' in their place (the open-file dialog hands it back so); that form
+  // still finds its file, when no name matches outright.
+  const bool mayBeLossy = name.find('?') != std::string::npos;
   std::optional<std::string> best;
+  std::optional<std::string> bestLossy;
   while (const dirent* entry = readdir(directory)) {
     const std::string candidate = entry->d_name;
     // Several names may differ only in case; the smallest wins, so the
     // choice does not depend on the order the folder lists them in.
     if (FoldUtf8(candidate) == wanted && (!best || candidate < *best)) {
       best = candidate;
+    } else if (mayBeLossy &&
+               FoldUtf8(AnsiToUtf8(Utf8ToAnsi(candidate))) == wanted &&
+               (!bestLossy || candidate < *bestLossy)) {
+      bestLossy = candidate;
     }
   }
   closedir(directory);
+  if (!best) best = bestLossy;
   if (!best) return std::nullopt;
   return prefix + *best;
 }

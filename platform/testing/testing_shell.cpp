@@ -1,15 +1,14 @@
-// The test API of the notification area, the open-file dialog, help
-// requests and the winsock seam: thin doors into the records and scripts
-// that the shell, comdlg, help and winsock modules keep.
+// The test API of the notification area and the winsock seam: thin doors
+// into the records and scripts that the shell and winsock modules keep. The
+// open-file dialog and help requests have theirs in testing_dialogs.cpp.
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/comdlg/open_file.h"
-#include "platform/help/winhelp.h"
 #include "platform/internal/platform.h"
 #include "platform/shell/tray.h"
 #include "platform/shell/tray_records.h"
+#include "platform/testing/dialog_records.h"
 #include "platform/winsock/socket_seam.h"
 #include "vttest.h"
 
@@ -17,8 +16,7 @@ namespace vt::platform {
 
 void ResetShellTestState() {
   ResetTrayState();
-  ResetOpenFileState();
-  ResetHelpState();
+  ResetDialogRecords();
 }
 
 void ResetSocketTestState() { ClearSocketSeam(); }
@@ -36,16 +34,6 @@ void TrayMouse(UINT mouseMessage) {
   if (!icon.present) return;
   vt::platform::DeliverTrayMouse(icon.owner, icon.id, mouseMessage);
 }
-
-void ScriptOpenFileAnswer(std::optional<std::string> path) {
-  vt::platform::ScriptOpenFile(std::move(path));
-}
-
-std::vector<OpenFileRecord> OpenFileRequests() {
-  return vt::platform::OpenFileLog();
-}
-
-std::vector<HelpRecord> HelpRequests() { return vt::platform::HelpLog(); }
 
 void FailSocketCall(const char* function, int wsaError, int times) {
   vt::platform::ArmCallFailure(function, wsaError, times);

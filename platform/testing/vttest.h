@@ -85,6 +85,10 @@ void Click(HWND window);
 // gets it wherever it is.
 void ClickAt(HWND window, int x, int y);
 void DoubleClick(HWND window);
+// The same at a point of window's client area, for controls whose parts
+// answer differently (the items of a list).
+void ClickAt(HWND window, int x, int y);
+void DoubleClickAt(HWND window, int x, int y);
 // The notification-area icon's owner receives its callback message with
 // this mouse message in lParam, as when the person uses the icon. Like the
 // real tray it posts the message and does not wait: when the owner belongs
@@ -139,12 +143,28 @@ struct OpenFileRecord {
   std::string chosen;
   bool succeeded = false;
   bool refusedMissing = false;
+  // Whether the dialog itself was shown (rather than answered by script).
+  bool shown = false;
 };
 // The next open-file dialog chooses path (nullopt: the person cancels).
 // Several calls queue answers for several dialogs, in order; a dialog with
 // no answer left is cancelled.
 void ScriptOpenFileAnswer(std::optional<std::string> path);
+// The next open-file dialog is shown, for the test to drive with keys and
+// clicks (WhenIdle runs each step inside the dialog's modal loop). Without
+// this or an answer, a dialog under the null driver is cancelled: nobody
+// could see it.
+void ShowOpenFileDialog();
 std::vector<OpenFileRecord> OpenFileRequests();
+// The open-file dialog's controls, by the identifiers the target system's
+// dialog gives them.
+namespace openfile {
+inline constexpr int kFileName = 0x480;     // "File name:" edit
+inline constexpr int kFileList = 0x460;     // the files of the folder
+inline constexpr int kFolderList = 0x461;   // the path and the subfolders
+inline constexpr int kFolderLabel = 0x440;  // the current folder's path
+inline constexpr int kFileTypes = 0x470;    // "List files of type:"
+}  // namespace openfile
 
 // --- popup menus -----------------------------------------------------------
 
@@ -199,8 +219,16 @@ struct HelpRecord {
   ULONG_PTR data = 0;
   // Where the help file was found (UTF-8, empty when it was not).
   std::string foundPath;
+  // Whether a new viewer was started, or a running one took the request.
+  bool startedViewer = false;
+  bool reachedViewer = false;
 };
 std::vector<HelpRecord> HelpRequests();
+// Under the null driver WinHelpA only records its requests, unless a test
+// names the viewer program to start (a path that may not exist, to see
+// WinHelpA fail); nullopt goes back to recording only. The test's setting
+// lasts until Reset.
+void UseHelpViewer(std::optional<std::string> program);
 
 // --- windows ---------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/user/combobox.h"
 #include "platform/user/user_internal.h"
 
 namespace vt::user {
@@ -59,6 +60,9 @@ void RegisterSystemClasses() {
   AddSystemClass(
       kPopupMenuClass, PopupMenuProc, 0,
       reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
+  AddSystemClass(
+      "COMBOBOX", ComboBoxProc, kComboBoxExtraBytes,
+      reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1)));
   AddSystemClass(
       kDialogClass, DialogProc, 3 * sizeof(LONG_PTR),
       reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_BTNFACE + 1)));
