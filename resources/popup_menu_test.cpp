@@ -123,16 +123,16 @@ TEST_F(PopupMenu105, ClicksChooseAndAClickElsewhereDismisses) {
       RECT r{};
       GetWindowRect(menu, &r);
       int y = r.top + static_cast<int>((r.bottom - r.top) * fraction);
-      vt::testing::ClickAt(menu, (r.left + r.right) / 2, y);
+      vt::testing::ClickAtScreen(menu, (r.left + r.right) / 2, y);
     };
   };
   // The first item is at the top, Away Locked at the bottom.
   EXPECT_EQ(Track(0, 100, 100, clickRow(0.06)), static_cast<UINT>(IDC_ABOUT));
   EXPECT_EQ(Track(0, 100, 100, clickRow(0.94)),
             static_cast<UINT>(IDC_AWAY_LOCKED));
-  EXPECT_EQ(
-      Track(0, 100, 100, [](HWND) { vt::testing::ClickAt(nullptr, 900, 700); }),
-      0u)
+  EXPECT_EQ(Track(0, 100, 100,
+                  [](HWND) { vt::testing::ClickAtScreen(nullptr, 900, 700); }),
+            0u)
       << "a click outside every window dismisses the menu";
 
   // Without TPM_RETURNCMD the choice comes to the owner as WM_COMMAND.

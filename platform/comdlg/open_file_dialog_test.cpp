@@ -277,6 +277,8 @@ TEST_F(OpenFileDialog, MissingFileOrPathIsRefusedWithTheMessageAndStaysOpen) {
                 // The message is modal to the dialog while it is up.
                 [&](HWND dialog) {
                   disabledUnderTheMessage = !IsWindowEnabled(dialog);
+                  // The person reads the message and presses Enter.
+                  vt::testing::PressKey(VK_RETURN);
                 },
             },
             false);

@@ -175,9 +175,26 @@ void Click(HWND window) {
           Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 
-void ClickAt(HWND window, int x, int y) {
+void ClickAtScreen(HWND window, int x, int y) {
   POINT p{x, y};
   Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
+}
+
+void ClickAt(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  ClickAtScreen(window, p.x, p.y);
+}
+
+void DoubleClickAt(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  // Two presses as the driver reports them; user makes the second a
+  // double click where the class asks for one.
+  Inject({Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONUP, p, window, InputScope::Window),
+          Mouse(WM_LBUTTONDOWN, p, window, InputScope::Window),
           Mouse(WM_LBUTTONUP, p, window, InputScope::Window)});
 }
 

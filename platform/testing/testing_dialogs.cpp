@@ -97,33 +97,6 @@ void ResetDialogRecords() { Records().Reset(); }
 
 namespace vt::testing {
 
-namespace {
-
-void ClickAtPoint(HWND window, int x, int y, bool twice) {
-  POINT point{x, y};
-  ClientToScreen(window, &point);
-  auto press = [&](UINT message) {
-    platform::InputEvent e;
-    e.kind = platform::InputKind::Mouse;
-    e.scope = platform::InputScope::Window;
-    e.mouseMessage = message;
-    e.point = point;
-    e.target = window;
-    return e;
-  };
-  std::vector<platform::InputEvent> events{press(WM_LBUTTONDOWN),
-                                           press(WM_LBUTTONUP)};
-  if (twice) {
-    // Every control that takes double clicks has a class that asks for
-    // them, as every built-in class does.
-    events.push_back(press(WM_LBUTTONDBLCLK));
-    events.push_back(press(WM_LBUTTONUP));
-  }
-  null_driver::Inject(std::move(events));
-}
-
-}  // namespace
-
 void ScriptOpenFileAnswer(std::optional<std::string> path) {
   platform::OpenFileScript script;
   if (path) {
@@ -147,12 +120,6 @@ std::vector<HelpRecord> HelpRequests() { return platform::Records().Helps(); }
 
 void UseHelpViewer(std::optional<std::string> program) {
   platform::Records().SetViewer(std::move(program));
-}
-
-void ClickAt(HWND window, int x, int y) { ClickAtPoint(window, x, y, false); }
-
-void DoubleClickAt(HWND window, int x, int y) {
-  ClickAtPoint(window, x, y, true);
 }
 
 }  // namespace vt::testing

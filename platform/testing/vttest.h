@@ -83,7 +83,7 @@ void Click(HWND window);
 // Left button down and up at a point of the screen, over window (null:
 // over none of the program's windows); a window that holds the capture
 // gets it wherever it is.
-void ClickAt(HWND window, int x, int y);
+void ClickAtScreen(HWND window, int x, int y);
 void DoubleClick(HWND window);
 // The same at a point of window's client area, for controls whose parts
 // answer differently (the items of a list).

@@ -33,7 +33,7 @@ constexpr vtres::Dialog kDialog = {DS_MODALFRAME | WS_POPUP | WS_CAPTION,
                                    8,
                                    kItems,
                                    static_cast<int>(std::size(kItems))};
-constexpr int kDialogId = 9301;
+constexpr int kDialogId = 9311;
 VT_RESOURCE(Dialog, kDialogId, kDialog);
 
 std::vector<WORD> gNotices;

@@ -3,6 +3,7 @@
 // Resources register themselves from static initialisers (VT_RESOURCE), in
 // whatever order the linker runs them, so the table is built on first use
 // and never destroyed.
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -64,7 +65,16 @@ Table& Resources() {
 bool RegisterResource(Type type, int id, const void* data) {
   auto& table = Resources();
   std::lock_guard<std::mutex> lock(table.mutex);
-  table.entries[{static_cast<int>(type), id}] = data;
+  auto [it, added] =
+      table.entries.try_emplace({static_cast<int>(type), id}, data);
+  if (!added && it->second != data) {
+    // Two tables under one identifier: whichever registered last would
+    // silently stand in for the other, so a program (or test) would show
+    // the wrong dialog. Stop at start-up where the fault is plain to see.
+    std::fprintf(stderr, "two resources of type %d share the identifier %d\n",
+                 static_cast<int>(type), id);
+    std::abort();
+  }
   return true;
 }
 
