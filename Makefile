@@ -28,13 +28,12 @@ deps:
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
 
-# What is installed: the daemon, its hook library and help file, the
-# uninstaller and the reg tool (tests and benchmarks are left to `make test`).
-PROGRAMS := velto velto_dll velto_help uninstall reg
-
+# What is installed: the daemon, its hook library and help file, the help
+# viewer, the uninstaller and the reg tool (tests and benchmarks are left to
+# `make test`).
 build: deps
 	cmake --preset $(RUN_PRESET) >/dev/null
-	cmake --build --preset $(RUN_PRESET) --target $(PROGRAMS)
+	cmake --build --preset $(RUN_PRESET) --target vt_installed
 
 test: deps
 	@set -e; for p in $(PRESETS); do \
