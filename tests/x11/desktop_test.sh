@@ -121,6 +121,7 @@ done <<'PIXELS'
 12 150 ffffff the group box's etched left side, light
 100 262 ffffff the group box's etched bottom, light
 18 17 c0c0c0 the group box's line stopping before its caption
+25 247 ffffff the Away Locked check box's white square
 PIXELS
 # The OK button's caption: some pixels inside it are neither face nor white.
 ink=$("$PROBE" pixels $((wx + 250)) $((wy + 20)) 50 16 | grep -cvE '^(c0c0c0|ffffff)$')
@@ -163,6 +164,25 @@ away_reply() {
   return $found
 }
 wait_for away_reply || fail "the finger reply is not the away reply after Away Locked"
+# The menu again: Away Locked now has its check mark, black strokes in the
+# item's left column.
+# The first click on the icon after a choice in its menu is lost today (see
+# the look note); a second one opens the menu.
+menu_after_click() {
+  local _
+  xdotool mousemove "$x" "$y" click 3
+  for _ in $(seq 40); do
+    "$PROBE" menu >/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+menu_after_click || menu_after_click || fail "no menu after the second right click"
+read -r _ mx my mw mh < <("$PROBE" menu)
+mark=$("$PROBE" pixels $((mx + 4)) $((my + mh - 20)) 16 16 | grep -cx 000000)
+[ "$mark" -ge 6 ] || fail "Away Locked shows no check mark ($mark black pixels)"
+xdotool key Escape
+wait_for sh -c "! '$PROBE' menu" || fail "Esc did not close the menu"
 # The window manager's close (openbox's Alt+F4 sends WM_DELETE_WINDOW)
 # closes the configuration window as its Cancel would: hidden, the daemon
 # running on.
