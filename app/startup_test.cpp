@@ -16,6 +16,8 @@ using wholeprogram::WholeProgram;
 TEST_F(WholeProgram, WithoutTheHookLibraryItEndsWithBothMessagesAndNoIcon) {
   // The test's own folders hold no Velto.dll.
   HMENU menu = nullptr;
+  // A thread with idle actions queued gets real boxes, so answer both.
+  vt::testing::ScriptMessageBoxAnswers({IDOK, IDOK});
   vt::testing::WhenIdle([&] { menu = appMenu; });
   EXPECT_EQ(Run(), 0);
   auto boxes = vt::testing::MessageBoxes();
