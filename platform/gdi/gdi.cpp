@@ -160,6 +160,21 @@ HDC NewContext(HWND window, const RECT* update, bool frame = false) {
   return reinterpret_cast<HDC>(handle);
 }
 
+// Where the mnemonic (the letter after a single &) falls in the text with
+// its prefixes removed, or npos when it has none.
+std::size_t MnemonicIndex(std::string_view text) {
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < text.size(); ++i, ++shown) {
+    if (text[i] != '&') continue;
+    if (i + 1 < text.size() && text[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return i + 1 < text.size() ? shown : std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
 // Removes the & prefixes ("&&" stays as one "&").
 std::string WithoutPrefixes(std::string_view text) {
   std::string out;
@@ -423,7 +438,11 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
   std::size_t n =
       length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
   std::string shown(text, n);
-  if (!(format & DT_NOPREFIX)) shown = WithoutPrefixes(shown);
+  std::size_t mnemonic = std::string::npos;
+  if (!(format & DT_NOPREFIX)) {
+    mnemonic = MnemonicIndex(shown);
+    shown = WithoutPrefixes(shown);
+  }
   int width = rect->right - rect->left;
   auto lines = Lines(d.font, shown, format, width);
   int lineHeight = MetricsOf(d.font).height;
@@ -452,6 +471,16 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (format & DT_RIGHT) x = rect->right - w;
     driver.drawText(target, x, y, line, spec, d.text,
                     d.backgroundMode == OPAQUE, d.background);
+    // The mnemonic's letter is underlined, a pixel below the baseline, on
+    // a line laid out whole.
+    if (mnemonic < line.size() && lines.size() == 1 && line == shown) {
+      int from =
+          x + TextWidth(d.font, std::string_view(line).substr(0, mnemonic));
+      int to =
+          x + TextWidth(d.font, std::string_view(line).substr(0, mnemonic + 1));
+      int under = y + MetricsOf(d.font).ascent + 1;
+      driver.drawLine(target, from, under, to, under, d.text);
+    }
     y += lineHeight;
   }
   return total;

@@ -126,6 +126,10 @@ PIXELS
 # The OK button's caption: some pixels inside it are neither face nor white.
 ink=$("$PROBE" pixels $((wx + 250)) $((wy + 20)) 50 16 | grep -cvE '^(c0c0c0|ffffff)$')
 [ "$ink" -gt 10 ] || fail "no text rendered in the OK button ($ink pixels)"
+# "&OK": the O is underlined a pixel below the baseline, in row 32, where
+# no letter of "OK" reaches.
+under=$("$PROBE" pixels $((wx + 250)) $((wy + 32)) 50 1 | grep -cx 000000)
+[ "$under" -ge 5 ] || fail "the mnemonic of OK is not underlined ($under black pixels)"
 
 [ -n "$shots" ] && import -window root "$shots/configuration-window.png"
 
