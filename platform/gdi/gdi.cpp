@@ -57,6 +57,7 @@ struct DeviceContext {
   // and EndPaint, else the whole client area.
   RECT clip{};
   bool painting = false;
+  bool frame = false;
 };
 
 struct Tables {
@@ -123,7 +124,7 @@ int TextWidth(HFONT font, std::string_view text) {
 }
 
 platform::DrawTarget TargetOf(const DeviceContext& d) {
-  return platform::DrawTarget{d.window, d.clip};
+  return platform::DrawTarget{d.window, d.clip, d.frame};
 }
 
 RECT Intersection(const RECT& a, const RECT& b) {
@@ -134,16 +135,18 @@ RECT Intersection(const RECT& a, const RECT& b) {
   return r;
 }
 
-HDC NewContext(HWND window, const RECT* update) {
+HDC NewContext(HWND window, const RECT* update, bool frame = false) {
   HFONT font =
       window ? reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0))
              : nullptr;
   DeviceContext dc;
   dc.window = window;
   dc.font = font;
+  dc.frame = frame;
   if (update) {
     dc.clip = *update;
-    dc.painting = true;
+    // A frame context is drawn inside its window's paint, which ends it.
+    dc.painting = !frame;
   } else if (window) {
     GetClientRect(window, &dc.clip);
   } else {
@@ -155,6 +158,21 @@ HDC NewContext(HWND window, const RECT* update) {
   T().nextDc += 4;
   T().dcs[handle] = dc;
   return reinterpret_cast<HDC>(handle);
+}
+
+// Where the mnemonic (the letter after a single &) falls in the text with
+// its prefixes removed, or npos when it has none.
+std::size_t MnemonicIndex(std::string_view text) {
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < text.size(); ++i, ++shown) {
+    if (text[i] != '&') continue;
+    if (i + 1 < text.size() && text[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return i + 1 < text.size() ? shown : std::string_view::npos;
+  }
+  return std::string_view::npos;
 }
 
 // Removes the & prefixes ("&&" stays as one "&").
@@ -263,6 +281,18 @@ platform::FontSpec SpecOf(HFONT font) {
 
 HDC CreateWindowDC(HWND window) { return NewContext(window, nullptr); }
 
+HDC CreateFrameDC(HWND window) {
+  RECT whole{};
+  GetClientRect(window, &whole);
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  RECT inFrame{outer.left - origin.x, outer.top - origin.y,
+               outer.right - origin.x, outer.bottom - origin.y};
+  return NewContext(window, &inFrame, true);
+}
+
 HDC CreatePaintDC(HWND window, const RECT& update) {
   platform::TheDriver().beginPaint(window, update);
   return NewContext(window, &update);
@@ -347,32 +377,57 @@ BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags) {
   if (!rect || !Snapshot(dc, &d)) return FALSE;
   const auto& driver = vt::platform::TheDriver();
   RECT r = *rect;
-  // Outer bevel, then inner: each a light and a dark pair of sides.
-  auto bevel = [&](bool raised, COLORREF light, COLORREF dark) {
-    COLORREF topLeft = raised ? light : dark;
-    COLORREF bottomRight = raised ? dark : light;
+  // Outer bevel, then inner: each its colour above and left, then below
+  // and right. A sunken bevel is not a raised one mirrored: its grey lies
+  // outside its black, so a sunken edit and an etched line read as cut in.
+  auto bevel = [&](COLORREF topLeft, COLORREF bottomRight) {
     if (flags & BF_TOP)
       driver.drawLine(TargetOf(d), r.left, r.top, r.right - 1, r.top, topLeft);
     if (flags & BF_LEFT)
       driver.drawLine(TargetOf(d), r.left, r.top, r.left, r.bottom - 1,
                       topLeft);
+    // A line stops short of its end point, so the dark sides end one
+    // beyond the rectangle to take in the bottom-right corner.
     if (flags & BF_BOTTOM)
-      driver.drawLine(TargetOf(d), r.left, r.bottom - 1, r.right - 1,
-                      r.bottom - 1, bottomRight);
+      driver.drawLine(TargetOf(d), r.left, r.bottom - 1, r.right, r.bottom - 1,
+                      bottomRight);
     if (flags & BF_RIGHT)
-      driver.drawLine(TargetOf(d), r.right - 1, r.top, r.right - 1,
-                      r.bottom - 1, bottomRight);
+      driver.drawLine(TargetOf(d), r.right - 1, r.top, r.right - 1, r.bottom,
+                      bottomRight);
     if (flags & BF_LEFT) ++r.left;
     if (flags & BF_TOP) ++r.top;
     if (flags & BF_RIGHT) --r.right;
     if (flags & BF_BOTTOM) --r.bottom;
   };
-  if (edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER))
-    bevel(edge & BDR_RAISEDOUTER, GetSysColor(COLOR_3DLIGHT),
-          GetSysColor(COLOR_3DDKSHADOW));
-  if (edge & (BDR_RAISEDINNER | BDR_SUNKENINNER))
-    bevel(edge & BDR_RAISEDINNER, GetSysColor(COLOR_BTNHIGHLIGHT),
-          GetSysColor(COLOR_BTNSHADOW));
+  if (edge & BDR_RAISEDOUTER)
+    bevel(GetSysColor(COLOR_3DLIGHT), GetSysColor(COLOR_3DDKSHADOW));
+  else if (edge & BDR_SUNKENOUTER)
+    bevel(GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
+  if (edge & BDR_RAISEDINNER)
+    bevel(GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+  else if (edge & BDR_SUNKENINNER)
+    bevel(GetSysColor(COLOR_3DDKSHADOW), GetSysColor(COLOR_3DLIGHT));
+  return TRUE;
+}
+
+BOOL DrawFocusRect(HDC dc, const RECT* rect) {
+  DeviceContext d;
+  if (!rect || !Snapshot(dc, &d)) return FALSE;
+  const auto& driver = vt::platform::TheDriver();
+  // Every other pixel of the rectangle's outline, in the text colour, as
+  // one-pixel squares: the driver draws no patterns.
+  auto dot = [&](int x, int y) {
+    driver.fillRect(TargetOf(d), RECT{x, y, x + 1, y + 1}, d.text);
+  };
+  const RECT& r = *rect;
+  for (int x = r.left; x < r.right; x += 2) {
+    dot(x, r.top);
+    dot(x, r.bottom - 1);
+  }
+  for (int y = r.top + 2; y < r.bottom - 1; y += 2) {
+    dot(r.left, y);
+    dot(r.right - 1, y);
+  }
   return TRUE;
 }
 
@@ -383,7 +438,11 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
   std::size_t n =
       length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
   std::string shown(text, n);
-  if (!(format & DT_NOPREFIX)) shown = WithoutPrefixes(shown);
+  std::size_t mnemonic = std::string::npos;
+  if (!(format & DT_NOPREFIX)) {
+    mnemonic = MnemonicIndex(shown);
+    shown = WithoutPrefixes(shown);
+  }
   int width = rect->right - rect->left;
   auto lines = Lines(d.font, shown, format, width);
   int lineHeight = MetricsOf(d.font).height;
@@ -412,6 +471,16 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
     if (format & DT_RIGHT) x = rect->right - w;
     driver.drawText(target, x, y, line, spec, d.text,
                     d.backgroundMode == OPAQUE, d.background);
+    // The mnemonic's letter is underlined, a pixel below the baseline, on
+    // a line laid out whole.
+    if (mnemonic < line.size() && lines.size() == 1 && line == shown) {
+      int from =
+          x + TextWidth(d.font, std::string_view(line).substr(0, mnemonic));
+      int to =
+          x + TextWidth(d.font, std::string_view(line).substr(0, mnemonic + 1));
+      int under = y + MetricsOf(d.font).ascent + 1;
+      driver.drawLine(target, from, under, to, under, d.text);
+    }
     y += lineHeight;
   }
   return total;

@@ -23,7 +23,10 @@ HDC CreateWindowDC(HWND window);
 // A context for one WM_PAINT: the driver's beginPaint now, its endPaint
 // when the context is released, and drawing clipped to update meanwhile.
 HDC CreatePaintDC(HWND window, const RECT& update);
-// Releases either kind.
+// A context for drawing a child window's frame, around its client area:
+// client coordinates, bounded by the whole window.
+HDC CreateFrameDC(HWND window);
+// Releases any kind.
 void ReleaseWindowDC(HDC dc);
 HWND WindowOfDC(HDC dc);
 // Draws the bitmap with its top-left at (x, y) of the context's window.

@@ -1001,6 +1001,7 @@ COLORREF SetBkColor(HDC dc, COLORREF color);
 int SetBkMode(HDC dc, int mode);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
 int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format);
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon);

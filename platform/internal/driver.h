@@ -102,6 +102,10 @@ struct WindowInfo {
 struct DrawTarget {
   HWND window = nullptr;
   RECT clip{};
+  // Drawing of a child window's frame: still in its client coordinates
+  // (the frame lies at negative ones and beyond the client size), but
+  // bounded by the whole window rather than its client area.
+  bool frame = false;
 };
 
 // A notification-area icon as the program set it.

@@ -101,14 +101,149 @@ LRESULT ButtonKey(HWND button, UINT message, WPARAM key) {
   return ButtonMouseUp(button);
 }
 
+// The side of a check box's square, in pixels.
+constexpr int kCheckBoxSide = 13;
+
+RECT Inset(RECT r, int by) {
+  return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by};
+}
+
+// A push button: raised, sunken while pushed; the default button inside a
+// one-pixel black frame; the focus as a dotted rectangle within.
+void PaintPushButton(HWND button, HDC dc, const RECT& client, bool focused) {
+  auto state = Control(button);
+  bool pushed = state && state->pushed;
+  RECT r = client;
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  if (TypeOf(button) == BS_DEFPUSHBUTTON) {
+    RECT sides[] = {{r.left, r.top, r.right, r.top + 1},
+                    {r.left, r.bottom - 1, r.right, r.bottom},
+                    {r.left, r.top, r.left + 1, r.bottom},
+                    {r.right - 1, r.top, r.right, r.bottom}};
+    for (const RECT& side : sides)
+      FillRect(dc, &side, GetSysColorBrush(COLOR_3DDKSHADOW));
+    r = Inset(r, 1);
+  }
+  if (pushed) {
+    // Pushed, a button lies flat in a shadow line, its text moved down.
+    RECT shadow = r;
+    DrawEdge(dc, &shadow, BDR_SUNKENOUTER, BF_RECT);
+  } else {
+    DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
+  }
+  RECT text = r;
+  if (pushed) text = RECT{r.left + 1, r.top + 1, r.right + 1, r.bottom + 1};
+  DrawControlText(dc, TextOfWindow(button), text,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                  IsWindowEnabled(button) != FALSE);
+  if (focused) {
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT dots = Inset(r, 3);
+    DrawFocusRect(dc, &dots);
+  }
+}
+
+// A check mark of three strokes, each a pixel lower than the last, in the
+// square's white interior.
+void DrawCheckMark(HDC dc, int x, int y, COLORREF ink) {
+  SetTextColor(dc, ink);
+  for (int i = 0; i < 3; ++i) {
+    MoveToEx(dc, x + 3, y + 5 + i, nullptr);
+    LineTo(dc, x + 5, y + 7 + i);
+    LineTo(dc, x + 10, y + 2 + i);
+  }
+}
+
+// A check box (or radio button): the sunken white square, its mark, the
+// text beside it and, with the focus, a dotted rectangle around the text.
+void PaintCheckBox(HWND button, HDC dc, const RECT& client, bool focused) {
+  auto state = Control(button);
+  bool enabled = IsWindowEnabled(button) != FALSE;
+  bool pushed = state && state->pushed;
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  int top = (client.top + client.bottom - kCheckBoxSide) / 2;
+  RECT box{client.left, top, client.left + kCheckBoxSide, top + kCheckBoxSide};
+  // The square greys while pushed or disabled, as a person expects.
+  RECT inside = Inset(box, 2);
+  FillRect(dc, &inside,
+           GetSysColorBrush(enabled && !pushed ? COLOR_WINDOW : COLOR_BTNFACE));
+  DrawEdge(dc, &box, EDGE_SUNKEN, BF_RECT);
+  UINT check = state ? state->check : BST_UNCHECKED;
+  if (check != BST_UNCHECKED)
+    DrawCheckMark(
+        dc, box.left, box.top,
+        GetSysColor(enabled && check == BST_CHECKED ? COLOR_BTNTEXT
+                                                    : COLOR_GRAYTEXT));
+  std::string text = TextOfWindow(button);
+  RECT label{client.left + kCheckBoxSide + 4, client.top, client.right,
+             client.bottom};
+  DrawControlText(dc, text, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE,
+                  enabled);
+  if (focused && !text.empty()) {
+    RECT measured = label;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+              DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+    int height = measured.bottom - measured.top;
+    int y = (client.top + client.bottom - height) / 2;
+    RECT dots{label.left - 1, y - 1,
+              std::min(measured.right + 2, static_cast<int>(client.right)),
+              std::min(y + height + 1, static_cast<int>(client.bottom))};
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawFocusRect(dc, &dots);
+  }
+}
+
+// A group box: its caption at the top left over an etched frame whose top
+// line runs through the caption's middle. It paints nothing inside, so the
+// controls it frames show through whenever it paints.
+void PaintGroupBox(HWND button, HDC dc, const RECT& client) {
+  std::string text = TextOfWindow(button);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  RECT frame{client.left, client.top + tm.tmHeight / 2, client.right,
+             client.bottom};
+  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+  if (text.empty()) return;
+  RECT caption{client.left + 8, client.top, client.right - 8,
+               client.top + tm.tmHeight};
+  RECT measured = caption;
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+            DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+  // The frame's line stops a little before and after the caption.
+  RECT gap{caption.left - 2, caption.top,
+           std::min(measured.right + 2, static_cast<int>(caption.right)),
+           caption.bottom};
+  FillRect(dc, &gap, GetSysColorBrush(COLOR_BTNFACE));
+  DrawControlText(dc, text, caption, DT_LEFT | DT_SINGLELINE,
+                  IsWindowEnabled(button) != FALSE);
+}
+
 LRESULT ButtonPaint(HWND button) {
-  DWORD type = TypeOf(button);
-  bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-  PaintText(button,
-            push ? DT_CENTER | DT_VCENTER | DT_SINGLELINE
-                 : DT_LEFT | DT_VCENTER | DT_SINGLELINE,
-            push);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(button, &ps);
+  RECT client;
+  GetClientRect(button, &client);
+  bool focused = GetFocus() == button;
+  switch (TypeOf(button)) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+      PaintPushButton(button, dc, client, focused);
+      break;
+    case BS_GROUPBOX:
+      PaintGroupBox(button, dc, client);
+      break;
+    default:
+      PaintCheckBox(button, dc, client, focused);
+      break;
+  }
+  EndPaint(button, &ps);
   return 0;
+}
+
+// A group box erases nothing: its rectangle holds other controls.
+LRESULT ButtonEraseBackground(HWND button, WPARAM dc) {
+  if (TypeOf(button) == BS_GROUPBOX) return 1;
+  return DefWindowProcA(button, WM_ERASEBKGND, dc, 0);
 }
 
 }  // namespace
@@ -127,7 +262,11 @@ LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam,
     case WM_KEYUP:
       return ButtonKey(button, message, wParam);
     case WM_KILLFOCUS:
+      // Repainted without the focus rectangle.
+      InvalidateRect(button, nullptr, TRUE);
       return ButtonSetState(button, false);
+    case WM_ERASEBKGND:
+      return ButtonEraseBackground(button, wParam);
     case WM_SETFOCUS:
       InvalidateRect(button, nullptr, TRUE);
       return 0;

@@ -22,17 +22,27 @@ void NotifyParent(HWND control, WORD code) {
                reinterpret_cast<LPARAM>(control));
 }
 
+void DrawControlText(HDC dc, const std::string& text, RECT rect, UINT format,
+                     bool enabled) {
+  SetBkMode(dc, TRANSPARENT);
+  if (!enabled) {
+    RECT below =
+        RECT{rect.left + 1, rect.top + 1, rect.right + 1, rect.bottom + 1};
+    SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &below, format);
+  }
+  SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rect, format);
+}
+
 void PaintText(HWND window, UINT format, bool edged) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
   RECT r;
   GetClientRect(window, &r);
   if (edged) DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
-  std::string text = TextOfWindow(window);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(IsWindowEnabled(window) ? COLOR_BTNTEXT
-                                                       : COLOR_GRAYTEXT));
-  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+  DrawControlText(dc, TextOfWindow(window), r, format,
+                  IsWindowEnabled(window) != FALSE);
   EndPaint(window, &ps);
 }
 

@@ -271,9 +271,13 @@ HWND CreateFromTemplate(const vtres::Dialog* tpl, HWND owner, DLGPROC procedure,
     int iy = MulDivRound(item.y, baseY, 8);
     int icx = MulDivRound(item.cx, baseX, 4);
     int icy = MulDivRound(item.cy, baseY, 8);
+    // A control with the sunken client edge has no flat border besides:
+    // dialogs here have the three-dimensional look throughout.
+    DWORD itemStyle = item.style | WS_CHILD;
+    if (item.exStyle & WS_EX_CLIENTEDGE) itemStyle &= ~WS_BORDER;
     HWND control = CreateWindowExA(
-        item.exStyle, item.windowClass, item.text ? item.text : "",
-        item.style | WS_CHILD, ix, iy, icx, icy, dialog,
+        item.exStyle, item.windowClass, item.text ? item.text : "", itemStyle,
+        ix, iy, icx, icy, dialog,
         reinterpret_cast<HMENU>(static_cast<LONG_PTR>(item.id)), nullptr,
         nullptr);
     if (!control) {

@@ -234,12 +234,16 @@ LRESULT EditPaint(HWND edit) {
   HDC dc = BeginPaint(edit, &ps);
   RECT r;
   GetClientRect(edit, &r);
-  FillRect(dc, &r,
-           GetSysColorBrush((StyleOf(edit) & ES_READONLY) ? COLOR_BTNFACE
-                                                          : COLOR_WINDOW));
+  bool enabled = IsWindowEnabled(edit) != FALSE;
+  bool white = enabled && !(StyleOf(edit) & ES_READONLY);
+  FillRect(dc, &r, GetSysColorBrush(white ? COLOR_WINDOW : COLOR_BTNFACE));
   std::string text = TextOfWindow(edit);
   if (StyleOf(edit) & ES_PASSWORD) text.assign(text.size(), '*');
   SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  // The text keeps a pixel's margin from the edge, above and on the left.
+  r.left += 1;
+  r.top += 1;
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r,
             Multiline(edit) ? DT_LEFT | DT_NOPREFIX
                             : DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
@@ -311,6 +315,10 @@ LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam,
       return TRUE;
     case WM_PAINT:
       return EditPaint(edit);
+    case WM_ENABLE:
+      // Disabled, the text greys on the face colour.
+      InvalidateRect(edit, nullptr, TRUE);
+      return 0;
     default:
       return DefWindowProcA(edit, message, wParam, lParam);
   }

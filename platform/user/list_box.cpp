@@ -138,10 +138,24 @@ LRESULT ListPaint(HWND list) {
   auto state = Control(list);
   if (state) {
     int y = 0;
+    int height = ItemHeight(list);
+    bool focused = GetFocus() == list;
+    SetBkMode(dc, TRANSPARENT);
     for (std::size_t i = static_cast<std::size_t>(std::max(state->top, 0));
-         i < state->items.size() && y < r.bottom; ++i, y += ItemHeight(list)) {
+         i < state->items.size() && y < r.bottom; ++i, y += height) {
       const std::string& item = state->items[i];
+      RECT line{r.left, y, r.right, y + height};
+      // The current item stands out in the highlight colour; with the
+      // focus it also has the dotted rectangle.
+      bool current = static_cast<int>(i) == state->current;
+      if (current) FillRect(dc, &line, GetSysColorBrush(COLOR_HIGHLIGHT));
+      SetTextColor(
+          dc, GetSysColor(current ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
       TextOutA(dc, 2, y, item.c_str(), static_cast<int>(item.size()));
+      if (current && focused) {
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        DrawFocusRect(dc, &line);
+      }
     }
   }
   EndPaint(list, &ps);
@@ -204,6 +218,11 @@ LRESULT CALLBACK ListBoxProc(HWND list, UINT message, WPARAM wParam,
       return ListKey(list, wParam);
     case WM_PAINT:
       return ListPaint(list);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      // The current item's focus rectangle comes and goes.
+      InvalidateRect(list, nullptr, TRUE);
+      return 0;
     default:
       return DefWindowProcA(list, message, wParam, lParam);
   }

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/internal/driver.h"
 #include "user_test_support.h"
 #include "vttest.h"
 
@@ -138,6 +139,63 @@ TEST_F(MessageBoxes, TheBoxIsCentredOnItsOwnerAndSizedToItsText) {
   EXPECT_GT(longBox.bottom - longBox.top, shortBox.bottom - shortBox.top);
   EXPECT_LE(longBox.right - longBox.left, 1024 / 2 + 120)
       << "the text wraps at half the screen";
+}
+
+// Each kind of icon shows a picture of its own at the box's left, 32 pixels
+// square, round or triangular (its corners clear, its middle solid), and
+// the text beside it rather than over it.
+TEST_F(MessageBoxes, EachIconShowsItsOwnPictureLeftOfTheText) {
+  struct Case {
+    const char* what;
+    UINT type;
+  } cases[] = {
+      {"error", MB_ICONERROR},
+      {"warning", MB_ICONWARNING},
+      {"information", MB_ICONINFORMATION},
+      {"question", MB_ICONQUESTION},
+  };
+  HWND owner = NewRecorder("owner");
+  ShowWindow(owner, SW_SHOW);
+  std::vector<const std::uint32_t*> seen;
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const vtres::IconImage* large = nullptr;
+    RECT iconRect{}, textRect{};
+    vt::testing::WhenIdle([&] {
+      HWND box = GetForegroundWindow();
+      HWND iconControl = nullptr;
+      HWND textControl = nullptr;
+      for (HWND child = GetWindow(box, GW_CHILD); child;
+           child = GetWindow(child, GW_HWNDNEXT)) {
+        if (SendMessageA(child, STM_GETICON, 0, 0))
+          iconControl = child;
+        else if (vt::testing::TextOf(child) == "The text of the box")
+          textControl = child;
+      }
+      if (iconControl && textControl) {
+        auto icon = reinterpret_cast<HICON>(
+            SendMessageA(iconControl, STM_GETICON, 0, 0));
+        if (const vtres::Icon* picture = vt::platform::IconResource(icon)) {
+          for (int i = 0; i < picture->imageCount; ++i)
+            if (picture->images[i].width == 32) large = &picture->images[i];
+        }
+        GetWindowRect(iconControl, &iconRect);
+        GetWindowRect(textControl, &textRect);
+      }
+      Press(VK_RETURN);
+    });
+    MessageBoxA(owner, "The text of the box", "Caption", MB_OK | c.type);
+    ASSERT_NE(large, nullptr) << "no 32 x 32 picture in the box";
+    ASSERT_EQ(large->height, 32);
+    auto alpha = [&](int x, int y) { return large->argb[y * 32 + x] >> 24; };
+    EXPECT_EQ(alpha(0, 0), 0u) << "the top-left corner is clear";
+    EXPECT_EQ(alpha(16, 20), 0xFFu) << "the middle is solid";
+    for (const std::uint32_t* other : seen)
+      EXPECT_NE(other, large->argb) << "a picture of its own";
+    seen.push_back(large->argb);
+    EXPECT_LE(iconRect.right, textRect.left) << "the text is beside the icon";
+    EXPECT_LE(textRect.left - iconRect.right, 16) << "and close to it";
+  }
 }
 
 // The box runs the modal loop of dialogs: a message sent to its thread

@@ -278,23 +278,9 @@ void DrawItem(HDC dc, const ShownItem& item, bool selected) {
     LineTo(dc, cx + 5, cy - 3);
   }
   RECT text{r.left + kCheckColumn, r.top, r.right - kArrowColumn, r.bottom};
-  // DrawTextA underlines nothing, so the mnemonic's line is drawn here.
+  // DrawTextA underlines the mnemonic's letter.
   DrawTextA(dc, item.text.c_str(), static_cast<int>(item.text.size()), &text,
             DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-  std::size_t mark = item.text.find('&');
-  if (mark != std::string::npos && mark + 1 < item.text.size()) {
-    std::string before = WithoutMark(item.text.substr(0, mark));
-    SIZE lead{};
-    SIZE letter{};
-    GetTextExtentPoint32A(dc, before.c_str(), static_cast<int>(before.size()),
-                          &lead);
-    GetTextExtentPoint32A(dc, item.text.c_str() + mark + 1, 1, &letter);
-    TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    int baseline = (text.top + text.bottom - tm.tmHeight) / 2 + tm.tmAscent + 1;
-    MoveToEx(dc, text.left + lead.cx, baseline, nullptr);
-    LineTo(dc, text.left + lead.cx + letter.cx, baseline);
-  }
   if (item.popup) {
     // A small triangle pointing right.
     int ax = r.right - kArrowColumn / 2 - 2;

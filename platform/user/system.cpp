@@ -61,6 +61,8 @@ ImageRecord* LoadImageRecord(int kind, HINSTANCE instance, LPCSTR name) {
     slot->system = system;
     if (kind == 2)
       slot->bitmap = static_cast<const vtres::Bitmap*>(data);
+    else if (kind == 0 && system)
+      slot->icon = SystemIconPicture(id);
     else
       slot->icon = static_cast<const vtres::Icon*>(data);
   }
@@ -238,6 +240,51 @@ DWORD GetSysColor(int index) {
 
 // --- painting ---------------------------------------------------------------
 
+namespace {
+
+// A control's frame lies outside its client area, in its parent's; it is
+// drawn whenever the control paints: the sunken edge of an edit or a list
+// box, a static edge, a flat border.
+void PaintChildFrame(HWND window) {
+  DWORD style = 0, exStyle = 0;
+  {
+    Lock lock(S().mutex);
+    auto w = Find(window);
+    if (!w || !w->parent || !(w->style & WS_CHILD)) return;
+    style = w->style;
+    exStyle = w->exStyle;
+  }
+  if (!(exStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE)) &&
+      !(style & WS_BORDER))
+    return;
+  RECT client{};
+  GetClientRect(window, &client);
+  RECT in = NonClientInsets(style & (WS_BORDER | WS_CHILD), exStyle);
+  RECT frame{-in.left, -in.top, client.right + in.right,
+             client.bottom + in.bottom};
+  HDC dc = vt::gdi::CreateFrameDC(window);
+  if (style & WS_BORDER) {
+    HBRUSH black = GetSysColorBrush(COLOR_WINDOWTEXT);
+    RECT sides[] = {{frame.left, frame.top, frame.right, frame.top + 1},
+                    {frame.left, frame.bottom - 1, frame.right, frame.bottom},
+                    {frame.left, frame.top, frame.left + 1, frame.bottom},
+                    {frame.right - 1, frame.top, frame.right, frame.bottom}};
+    for (const RECT& side : sides) FillRect(dc, &side, black);
+    frame =
+        RECT{frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1};
+  }
+  if (exStyle & WS_EX_CLIENTEDGE) {
+    DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
+    frame =
+        RECT{frame.left + 2, frame.top + 2, frame.right - 2, frame.bottom - 2};
+  }
+  if (exStyle & WS_EX_STATICEDGE)
+    DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
+  vt::gdi::ReleaseWindowDC(dc);
+}
+
+}  // namespace
+
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   if (!paint || !IsWindow(window)) return nullptr;
   bool erase = NeedsPaint(window);
@@ -250,6 +297,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   paint->hdc = dc;
   paint->rcPaint = update;
   paint->fErase = FALSE;
+  PaintChildFrame(window);
   if (erase) {
     // The background is erased before the window draws on it.
     paint->fErase =

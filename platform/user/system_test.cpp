@@ -42,7 +42,11 @@ Child Spawn(const char* role, std::vector<std::string> extra = {}) {
   EXPECT_EQ(pipe(errorPipe), 0);
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
-    if (std::strncmp(*e, "VELLUMTIDE_", 11) != 0) env.emplace_back(*e);
+    // The child's own settings come after; an inherited display or driver
+    // choice would be found first and win.
+    if (std::strncmp(*e, "VELLUMTIDE_", 11) != 0 &&
+        std::strncmp(*e, "DISPLAY=", 8) != 0)
+      env.emplace_back(*e);
   }
   env.push_back(std::string("VT_USER_CHILD_ROLE=") + role);
   env.push_back("VT_USER_CHILD_ROOT=" + vt::platform::SystemRoot());

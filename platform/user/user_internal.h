@@ -328,6 +328,9 @@ void AddDirty(Window& window, const RECT* area);
 RECT TakeDirty(HWND window);
 HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
 RECT NonClientInsets(DWORD style, DWORD exStyle);
+// The picture of a system icon (IDI_* identifier) message boxes show, or
+// null for one the desktop draws no picture for.
+const vtres::Icon* SystemIconPicture(int id);
 
 // A termination request waiting for the first top-level window; guarded by
 // S().mutex.
@@ -350,6 +353,10 @@ bool RemoteWindowAlive(const std::string& entry);
 // Paints a control's text in its client area (with a raised edge when
 // edged), grayed while the control is disabled.
 void PaintText(HWND window, UINT format, bool edged);
+// Draws a control's text, embossed (white under grey, one pixel down and
+// right) when the control is disabled.
+void DrawControlText(HDC dc, const std::string& text, RECT rect, UINT format,
+                     bool enabled);
 LRESULT CALLBACK ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);

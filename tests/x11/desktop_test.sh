@@ -72,26 +72,64 @@ for want in class=velto.Vellumtide "pid=$velto" type=_NET_WM_WINDOW_TYPE_DIALOG;
   case " $props " in *" $want "*) ;; *) fail "window properties '$props' lack $want" ;; esac
 done
 
+# With no sizing border and no minimize or maximize box, the window asks
+# the window manager for moving and closing only (Motif functions 4 + 32),
+# and is offered neither resizing nor maximizing.
+has_close() { "$PROBE" frame "$id" | grep -q _NET_WM_ACTION_CLOSE; }
+wait_for has_close || fail "the window manager offers no close: $("$PROBE" frame "$id")"
+frame=$("$PROBE" frame "$id")
+case "$frame" in functions=36\ *) ;; *) fail "the window's frame hints are '$frame'" ;; esac
+case " $frame " in *_MAXIMIZE* | *_ACTION_RESIZE*) fail "the window manager offers '$frame'" ;; esac
+
 # The look, where the template puts it. The OK button is at (158,10) in
 # dialog units, 52 x 14: (237,16) to (315,39) in pixels.
 wait_for sh -c "'$PROBE' pixels $((wx + 2)) $((wy + 2)) 1 1 | grep -qx c0c0c0" ||
   fail "the dialog's face is not #C0C0C0"
-# The button's two-pixel bevel: white above and left, grey then black
-# below.
 check_pixel() {
   local got
   got=$("$PROBE" pixels $((wx + $1)) $((wy + $2)) 1 1)
   [ "$got" = "$3" ] || fail "$4 at ($1,$2) is $got, not $3"
 }
-# The name edit, (38,36) in dialog units and 108 wide, is white inside.
-check_pixel 200 70 ffffff "the name edit's background"
-check_pixel 238 27 ffffff "the button's light edge"
-check_pixel 260 17 ffffff "the button's top edge"
-check_pixel 260 37 808080 "the button's inner shadow"
-check_pixel 260 38 000000 "the button's outer shadow"
+# Pixels of the look, as x y colour what: the OK button (the default one,
+# (237,16) to (315,39)), Cancel below it ((237,68) to (315,91)), the name
+# edit ((57,59) to (219,82)) and the "User Information" group box ((11,11)
+# to (229,263)), all from their template's dialog units.
+while read -r px py colour what; do
+  check_pixel "$px" "$py" "$colour" "$what"
+done <<'PIXELS'
+237 27 000000 the default button's black frame, left
+260 16 000000 the default button's black frame, top
+260 38 000000 the default button's black frame, below
+239 27 ffffff the default button's light edge
+260 18 ffffff the default button's top edge
+260 36 808080 the default button's inner shadow
+260 37 000000 the default button's outer shadow
+237 80 c0c0c0 Cancel's outer light edge, with no black frame
+238 80 ffffff Cancel's light edge
+260 89 808080 Cancel's inner shadow
+260 90 000000 Cancel's outer shadow
+200 70 ffffff the name edit's background
+100 59 808080 the name edit's sunken edge, outer top
+100 60 000000 the name edit's sunken edge, inner top
+57 70 808080 the name edit's sunken edge, outer left
+58 70 000000 the name edit's sunken edge, inner left
+218 70 ffffff the name edit's sunken edge, outer right
+100 81 ffffff the name edit's sunken edge, outer bottom
+200 17 808080 the group box's etched line, its dark half
+200 18 ffffff the group box's etched line, its light half
+11 150 808080 the group box's etched left side, dark
+12 150 ffffff the group box's etched left side, light
+100 262 ffffff the group box's etched bottom, light
+18 17 c0c0c0 the group box's line stopping before its caption
+25 247 ffffff the Away Locked check box's white square
+PIXELS
 # The OK button's caption: some pixels inside it are neither face nor white.
 ink=$("$PROBE" pixels $((wx + 250)) $((wy + 20)) 50 16 | grep -cvE '^(c0c0c0|ffffff)$')
 [ "$ink" -gt 10 ] || fail "no text rendered in the OK button ($ink pixels)"
+# "&OK": the O is underlined a pixel below the baseline, in row 32, where
+# no letter of "OK" reaches.
+under=$("$PROBE" pixels $((wx + 250)) $((wy + 32)) 50 1 | grep -cx 000000)
+[ "$under" -ge 5 ] || fail "the mnemonic of OK is not underlined ($under black pixels)"
 
 [ -n "$shots" ] && import -window root "$shots/configuration-window.png"
 
@@ -130,6 +168,25 @@ away_reply() {
   return $found
 }
 wait_for away_reply || fail "the finger reply is not the away reply after Away Locked"
+# The menu again: Away Locked now has its check mark, black strokes in the
+# item's left column.
+# The first click on the icon after a choice in its menu is lost today (see
+# the look note); a second one opens the menu.
+menu_after_click() {
+  local _
+  xdotool mousemove "$x" "$y" click 3
+  for _ in $(seq 40); do
+    "$PROBE" menu >/dev/null && return 0
+    sleep 0.05
+  done
+  return 1
+}
+menu_after_click || menu_after_click || fail "no menu after the second right click"
+read -r _ mx my mw mh < <("$PROBE" menu)
+mark=$("$PROBE" pixels $((mx + 4)) $((my + mh - 20)) 16 16 | grep -cx 000000)
+[ "$mark" -ge 6 ] || fail "Away Locked shows no check mark ($mark black pixels)"
+xdotool key Escape
+wait_for sh -c "! '$PROBE' menu" || fail "Esc did not close the menu"
 # The window manager's close (openbox's Alt+F4 sends WM_DELETE_WINDOW)
 # closes the configuration window as its Cancel would: hidden, the daemon
 # running on.

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -73,6 +74,26 @@ long CardinalOf(Window w, const char* property) {
     XFree(data);
   }
   return value;
+}
+
+// Every 32-bit item of a property (empty when it is missing).
+std::vector<unsigned long> ItemsOf(Window w, const char* property) {
+  Atom atom = XInternAtom(d, property, False);
+  Atom type;
+  int format;
+  unsigned long count = 0, after;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> items;
+  if (XGetWindowProperty(d, w, atom, 0, 64, False, AnyPropertyType, &type,
+                         &format, &count, &after, &data) == Success &&
+      data) {
+    if (format == 32) {
+      auto* values = reinterpret_cast<unsigned long*>(data);
+      items.assign(values, values + count);
+    }
+    XFree(data);
+  }
+  return items;
 }
 
 // Visits every window below root, depth first.
@@ -193,6 +214,21 @@ int main(int argc, char** argv) {
                 CardinalOf(w, "_NET_WM_PID"), typeName ? typeName : "-",
                 transient != 0);
     if (typeName) XFree(typeName);
+    return 0;
+  }
+  // What the window asks of the window manager's frame (its Motif hints:
+  // the functions offered) and what the window manager then allows.
+  if (command == "frame" && argc == 3) {
+    Window w = std::strtoul(argv[2], nullptr, 0);
+    std::vector<unsigned long> hints = ItemsOf(w, "_MOTIF_WM_HINTS");
+    std::printf("functions=%lu",
+                hints.size() >= 2 && (hints[0] & 1) ? hints[1] : 1UL);
+    for (unsigned long action : ItemsOf(w, "_NET_WM_ALLOWED_ACTIONS")) {
+      char* name = XGetAtomName(d, static_cast<Atom>(action));
+      std::printf(" %s", name ? name : "?");
+      if (name) XFree(name);
+    }
+    std::printf("\n");
     return 0;
   }
   if (command == "pixels" && argc == 6) {

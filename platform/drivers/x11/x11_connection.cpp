@@ -69,6 +69,7 @@ void InternAtoms(Connection& c) {
   a.netWmIcon = Intern(d, "_NET_WM_ICON");
   a.netWmWindowType = Intern(d, "_NET_WM_WINDOW_TYPE");
   a.netWmState = Intern(d, "_NET_WM_STATE");
+  a.motifWmHints = Intern(d, "_MOTIF_WM_HINTS");
   a.netWmStateAbove = Intern(d, "_NET_WM_STATE_ABOVE");
   a.netWmStateSkipTaskbar = Intern(d, "_NET_WM_STATE_SKIP_TASKBAR");
   a.netWmStateSkipPager = Intern(d, "_NET_WM_STATE_SKIP_PAGER");

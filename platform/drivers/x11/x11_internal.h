@@ -31,6 +31,7 @@ struct Atoms {
   Atom wmProtocols, wmDeleteWindow, wmState, wmTransientFor;
   Atom netWmName, netWmPid, netWmIcon, netWmWindowType, netWmState;
   Atom netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager;
+  Atom motifWmHints;
   Atom typeNormal, typeDialog, typeUtility, typePopupMenu, typeTooltip;
   Atom typeDock;
   Atom netActiveWindow, netWorkarea, utf8String;

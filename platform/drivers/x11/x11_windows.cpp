@@ -147,6 +147,15 @@ RECT ClientClip(const Node& n) {
   return parent ? Intersect(own, ClientClip(*parent)) : own;
 }
 
+// The part of the top-level's client area a child's frame may be drawn in:
+// its whole window rectangle, cut by its ancestors' client areas.
+RECT FrameClip(const Node& n) {
+  Node* parent = n.parent ? Find(n.parent) : nullptr;
+  if (!parent) return ClientClip(n);
+  POINT origin = ClientOrigin(*parent);
+  return Intersect(Offset(n.window, origin.x, origin.y), ClientClip(*parent));
+}
+
 Atom WindowTypeOf(const Node& n) {
   const Atoms& a = X().atoms;
   bool popup = (n.style & WS_POPUP) && (n.style & WS_CAPTION) != WS_CAPTION;
@@ -197,6 +206,49 @@ void SetSizeHints(const Node& n) {
   }
   XSetWMNormalHints(X().display, n.xwindow, hints);
   XFree(hints);
+}
+
+// What the window manager offers for the window, as its frame would on
+// the target: a dialog without a sizing border or minimize and maximize
+// boxes can be moved and closed, nothing more. The window manager reads
+// _MOTIF_WM_HINTS (five longs: which fields count, the functions, the
+// decorations, the input mode, a status) and keeps _NET_WM_ALLOWED_ACTIONS
+// from it.
+void SetFrameHints(const Node& n) {
+  enum : unsigned long {
+    kFunctionsGiven = 1,
+    kDecorationsGiven = 2,
+    kFunctionResize = 2,
+    kFunctionMove = 4,
+    kFunctionMinimize = 8,
+    kFunctionMaximize = 16,
+    kFunctionClose = 32,
+    kDecorBorder = 2,
+    kDecorResizeHandles = 4,
+    kDecorTitle = 8,
+    kDecorMenu = 16,
+    kDecorMinimize = 32,
+    kDecorMaximize = 64,
+  };
+  unsigned long functions = kFunctionMove | kFunctionClose;
+  unsigned long decorations = kDecorBorder | kDecorTitle | kDecorMenu;
+  if (n.style & WS_THICKFRAME) {
+    functions |= kFunctionResize;
+    decorations |= kDecorResizeHandles;
+  }
+  if (n.style & WS_MINIMIZEBOX) {
+    functions |= kFunctionMinimize;
+    decorations |= kDecorMinimize;
+  }
+  if ((n.style & WS_MAXIMIZEBOX) && (n.style & WS_THICKFRAME)) {
+    functions |= kFunctionMaximize;
+    decorations |= kDecorMaximize;
+  }
+  unsigned long value[5] = {kFunctionsGiven | kDecorationsGiven, functions,
+                            decorations, 0, 0};
+  XChangeProperty(X().display, n.xwindow, X().atoms.motifWmHints,
+                  X().atoms.motifWmHints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(value), 5);
 }
 
 void SetIconProperty(Window window) {
@@ -351,34 +403,19 @@ bool Prepare(const DrawTarget& target, Target* t) {
   t->top = TopOf(target.window);
   if (!t->top || !t->top->pixmap) return false;
   t->origin = ClientOrigin(*n);
-  RECT clip =
-      Intersect(ClientClip(*n), Offset(target.clip, t->origin.x, t->origin.y));
+  RECT clip = Intersect(target.frame ? FrameClip(*n) : ClientClip(*n),
+                        Offset(target.clip, t->origin.x, t->origin.y));
   if (Empty(clip)) return false;
   Region region = XCreateRegion();
   XRectangle r{static_cast<short>(clip.left), static_cast<short>(clip.top),
                static_cast<unsigned short>(clip.right - clip.left),
                static_cast<unsigned short>(clip.bottom - clip.top)};
   XUnionRectWithRegion(&r, region, region);
-  // A window never draws over its visible children, which paint
-  // themselves, nor over a sibling lying wholly inside it: a group box
-  // frames the controls within it and may paint after them.
-  POINT parentOrigin{0, 0};
-  if (Node* parent = n->parent ? Find(n->parent) : nullptr)
-    parentOrigin = ClientOrigin(*parent);
+  // A window never draws over its visible children, frames included,
+  // which paint themselves.
   for (auto& [handle, other] : W().nodes) {
-    if (!other.visible || handle == target.window) continue;
-    RECT area;
-    if (other.parent == target.window) {
-      area = Offset(other.window, t->origin.x, t->origin.y);
-    } else if (n->parent && other.parent == n->parent &&
-               other.window.left >= n->window.left &&
-               other.window.top >= n->window.top &&
-               other.window.right <= n->window.right &&
-               other.window.bottom <= n->window.bottom) {
-      area = Offset(other.window, parentOrigin.x, parentOrigin.y);
-    } else {
-      continue;
-    }
+    if (!other.visible || other.parent != target.window) continue;
+    RECT area = Offset(other.window, t->origin.x, t->origin.y);
     Region hole = XCreateRegion();
     XRectangle c{static_cast<short>(area.left), static_cast<short>(area.top),
                  static_cast<unsigned short>(area.right - area.left),
@@ -617,6 +654,7 @@ void CreateTopLevel(Node& n, HWND owner) {
   if (Node* o = owner ? TopOf(owner) : nullptr; o && o->xwindow)
     XSetTransientForHint(d, n.xwindow, o->xwindow);
   SetSizeHints(n);
+  if (!n.drawsFrame) SetFrameHints(n);
   SetIconProperty(n.xwindow);
   MakeSurface(n);
 }
