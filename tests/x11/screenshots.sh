@@ -112,8 +112,21 @@ fi
 focus_config && xdotool key alt+r
 shot open-file-dialog "Select Plan File" && xdotool key Escape
 
-focus_config && xdotool key alt+h
+# Alt+H is not one of the window's keys; F1 opens the help, as the help file says.
+focus_config && xdotool key F1
 shot help-viewer "Velto"
+
+# The icon in the tray with its tip, as a person resting the pointer on it
+# sees them: the corner of the screen around the icon.
+xdotool mousemove "$ix" "$iy"
+sleep 1
+read -r sw sh < <(xdotool getdisplaygeometry)
+left=$((ix - 220))
+top=$((iy - 60))
+((left < 0)) && left=0
+((top < 0)) && top=0
+import -window root -crop "$((sw - left))x$((sh - top))+$left+$top" +repage "$dest/tray.png"
+echo "made: $dest/tray.png"
 
 # The popup menu of the tray icon, cut out with the tray below it.
 xdotool mousemove "$ix" "$iy" click 3
