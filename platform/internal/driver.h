@@ -181,6 +181,10 @@ struct Driver {
   // InputEvent.
   KeyCharacters (*keyCharacters)(UINT virtualKey, UINT scanCode,
                                  unsigned modifiers);
+  // Offers text (Windows-1252, as the program holds it) to other programs:
+  // as the clipboard, or as the primary selection a middle click pastes. The
+  // driver keeps its own copy; any thread may call it.
+  void (*setClipboardText)(std::string_view ansiText, bool primarySelection);
 
   // The notification area: a driver docks, updates and removes the icon,
   // and reports its use through DeliverTrayMouse.

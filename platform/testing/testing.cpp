@@ -240,6 +240,9 @@ void ScriptPopupChoice(UINT command) {
 }
 
 std::vector<PopupRecord> Popups() { return null_driver::Popups(); }
+std::string ClipboardText(bool primarySelection) {
+  return null_driver::ClipboardText(primarySelection);
+}
 
 std::vector<HWND> TopLevelWindows() {
   user::Lock lock(user::S().mutex);

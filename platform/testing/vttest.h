@@ -188,6 +188,10 @@ struct PopupRecord {
 void ScriptPopupChoice(UINT command);
 std::vector<PopupRecord> Popups();
 
+// The text last offered to other programs as the clipboard, or as the
+// primary selection; empty after Reset.
+std::string ClipboardText(bool primarySelection = false);
+
 // --- notification area -----------------------------------------------------
 
 struct TrayIconRecord {

@@ -77,6 +77,7 @@ void FillDefaults(Driver& d) {
   d.screenSaverTimeout = [](UINT*) { return false; };
   d.beep = [](UINT) {};
   d.keyCharacters = [](UINT, UINT, unsigned) { return KeyCharacters{}; };
+  d.setClipboardText = [](std::string_view, bool) {};
   d.trayIconAdded = [](const TrayIconState&) {};
   d.trayIconModified = [](const TrayIconState&) {};
   d.trayIconDeleted = [](HWND, UINT) {};

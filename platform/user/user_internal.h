@@ -58,6 +58,11 @@ struct ControlState {
   DWORD selEnd = 0;
   DWORD limit = 30000;
   bool modified = false;
+  // The edit's caret blink phase, its mouse selection in progress, and how
+  // far a single-line edit's text is scrolled left to keep the caret seen.
+  bool caretShown = false;
+  bool mouseSelecting = false;
+  int scrollX = 0;
   HICON icon = nullptr;
   HBITMAP bitmap = nullptr;
   std::vector<std::string> items;

@@ -41,6 +41,8 @@ struct State {
   SIZE screen{1024, 768};
   POINT cursor{0, 0};
   std::vector<TrayChange> trayChanges;
+  std::string clipboard;
+  std::string primary;
   // The clock stamped on injected input: every batch a second after the
   // last, so that two separate clicks never make a double click however
   // fast a test runs, and the two of a DoubleClick always do.
@@ -160,6 +162,12 @@ void ScriptPopupChoice(UINT command) {
   s.popupScript.push_back(command);
 }
 
+std::string ClipboardText(bool primarySelection) {
+  auto& s = D();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return primarySelection ? s.primary : s.clipboard;
+}
+
 std::vector<testing::PopupRecord> Popups() {
   auto& s = D();
   std::lock_guard<std::mutex> lock(s.mutex);
@@ -178,6 +186,8 @@ void Reset() {
   s.boxes.clear();
   s.scripted.clear();
   s.popups.clear();
+  s.clipboard.clear();
+  s.primary.clear();
   s.popupScript.clear();
   s.screen = SIZE{1024, 768};
   s.cursor = POINT{0, 0};
@@ -290,6 +300,11 @@ void RecordPopup(const ShownPopup& popup) {
 
 void InstallNullDriver(Driver& driver) {
   driver.name = "null";
+  driver.setClipboardText = [](std::string_view text, bool primary) {
+    auto& s = null_driver::D();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    (primary ? s.primary : s.clipboard).assign(text);
+  };
   driver.keyCharacters = [](UINT virtualKey, UINT, unsigned modifiers) {
     return null_driver::UsLayoutCharacters(virtualKey, modifiers);
   };

@@ -16,6 +16,7 @@ std::vector<testing::MessageBoxRecord> MessageBoxes();
 std::size_t MessageBoxCount();
 void ScriptPopupChoice(UINT command);
 std::vector<testing::PopupRecord> Popups();
+std::string ClipboardText(bool primarySelection);
 void SetScreenSize(int width, int height);
 // What the notification area was told, in order.
 struct TrayChange {
