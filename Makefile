@@ -75,3 +75,4 @@ fuzz: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	VT_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset asan -L fuzz
+DEPS += xclip   # the X11 driver test reads the clipboard back as another program

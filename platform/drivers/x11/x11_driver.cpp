@@ -75,6 +75,7 @@ bool InstallX11Driver(Driver& driver) {
   InstallWindowHandlers();
   StartInput();
   InstallTray();
+  InstallClipboard();
   StartEventThread();
   driver.name = "x11";
   // A person sees the windows, so modal questions wait for a click.
@@ -101,6 +102,7 @@ bool InstallX11Driver(Driver& driver) {
   driver.screenSaverTimeout = ScreenSaverTimeout;
   driver.beep = Beep;
   driver.keyCharacters = CharactersOfKey;
+  driver.setClipboardText = vt::x11::SetClipboardText;
   driver.trayIconAdded = TrayIconAdded;
   driver.trayIconModified = TrayIconModified;
   driver.trayIconDeleted = TrayIconDeleted;

@@ -5,7 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
+
+#include "vttest.h"
 
 // Xlib's macros (None, Bool, Status) must come after GoogleTest's headers.
 #include "platform/drivers/x11/x11_internal.h"
@@ -188,6 +192,61 @@ TEST(X11Threads, TwoThreadsPaintWhileDesktopInputReachesTheHooks) {
   UnhookWindowsHookEx(hook);
   EXPECT_GE(g_paints, 100);
   EXPECT_GT(g_hooked, 0);
+}
+
+// What another program reads back from a selection through xclip, or
+// empty when nobody gives it.
+std::string ReadSelection(const char* selection, const char* target) {
+  std::string command = std::string("timeout 5 xclip -o -selection ") +
+                        selection + " -target " + target + " 2>/dev/null";
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+      out.append(buffer, got);
+    pclose(pipe);
+  }
+  return out;
+}
+
+// Typing into an edit, Shift+Home and Ctrl+C, all as a person's keys through
+// xdotool, put the edit's text on the desktop's clipboard for any program.
+TEST(X11Clipboard, CopiedEditTextIsReadByAnotherProgram) {
+  if (std::system("command -v xclip >/dev/null && command -v xdotool "
+                  ">/dev/null") != 0)
+    GTEST_SKIP() << "xclip and xdotool are needed";
+  HWND form = CreateWindowExA(0, "STATIC", "form", WS_POPUP | WS_VISIBLE, 50,
+                              50, 300, 60, nullptr, nullptr, nullptr, nullptr);
+  HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 10, 10, 280,
+                              20, form, nullptr, nullptr, nullptr);
+  ASSERT_NE(edit, nullptr);
+  SetForegroundWindow(form);
+  SetFocus(edit);
+  vt::testing::PumpPending();
+  ASSERT_EQ(std::system("xdotool mousemove 150 70 && xdotool type --delay 5 "
+                        "'caf\xC3\xA9 plan' && xdotool key shift+Home ctrl+c"),
+            0);
+  // The keys arrive through the event thread; the copy is done once the
+  // clipboard answers, well within the watchdog.
+  std::string clipboard;
+  bool copied = vt::testing::PumpUntil(
+      [&] {
+        clipboard = ReadSelection("clipboard", "UTF8_STRING");
+        return !clipboard.empty();
+      },
+      20000);
+  EXPECT_TRUE(copied);
+  EXPECT_EQ(clipboard, "caf\xC3\xA9 plan");
+  EXPECT_EQ(vt::testing::TextOf(edit), "caf\xE9 plan");
+  // STRING is Latin-1, and the list of targets names what is given.
+  EXPECT_EQ(ReadSelection("clipboard", "STRING"), "caf\xE9 plan");
+  std::string targets = ReadSelection("clipboard", "TARGETS");
+  EXPECT_NE(targets.find("UTF8_STRING"), std::string::npos) << targets;
+  // Nothing was selected with the mouse, so the primary selection is not
+  // ours.
+  EXPECT_EQ(ReadSelection("primary", "UTF8_STRING"), "");
+  DestroyWindow(form);
 }
 
 }  // namespace

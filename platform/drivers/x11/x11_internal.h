@@ -182,4 +182,8 @@ void TrayIconModified(const vt::platform::TrayIconState& icon);
 void TrayIconDeleted(HWND owner, UINT id);
 void InstallTray();
 
+// The clipboard and primary selection: owned while the program offers text.
+void InstallClipboard();
+void SetClipboardText(std::string_view ansiText, bool primarySelection);
+
 }  // namespace vt::x11
