@@ -13,6 +13,7 @@ DEPS := cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
 DEPS += dpkg-dev lintian desktop-file-utils libcap2-bin man-db pngcheck   # make package and tests/package
 DEPS += strace   # security tests: strace over the daemon
 DEPS += libxi-dev libxrender-dev libxtst-dev pkg-config xvfb trayer openbox xdotool imagemagick   # the X11 driver and its tests
+DEPS += xclip   # the X11 driver test reads the clipboard back as another program
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -75,4 +76,3 @@ fuzz: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 	VT_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset asan -L fuzz
-DEPS += xclip   # the X11 driver test reads the clipboard back as another program
