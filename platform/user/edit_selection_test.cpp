@@ -198,4 +198,36 @@ TEST_F(EditSelection, SingleLineEditScrollsToKeepTheCaretSeen) {
   EXPECT_EQ(SelOf(edit).from, 20u);
 }
 
+TEST_F(EditSelection, ClicksInAMultiLineEditFindTheLineUnderThePointer) {
+  HWND parent = NewRecorder("form");
+  HWND edit = CreateWindowExA(0, "EDIT", "ab\r\ncdef\r\ng",
+                              WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 200,
+                              60, parent, nullptr, nullptr, nullptr);
+  ShowWindow(parent, SW_SHOW);
+  int cw = CharWidth(edit);
+  HDC dc = GetDC(edit);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  ReleaseDC(edit, dc);
+  int lh = metrics.tmHeight;
+  ASSERT_GT(lh, 0);
+  struct Case {
+    int column, row;
+    DWORD offset;
+  } cases[] = {
+      {1, 0, 1},
+      {2, 1, 6},
+      // Past a line's end the caret stops before its CR LF.
+      {9, 0, 2},
+      {1, 2, 11},
+      // Below the last line is the last line.
+      {0, 5, 10},
+  };
+  for (const Case& c : cases) {
+    vt::testing::ClickAt(edit, 1 + c.column * cw + 1, 1 + c.row * lh + 2);
+    vt::testing::PumpPending();
+    EXPECT_EQ(SelOf(edit).from, c.offset) << c.column << "," << c.row;
+  }
+}
+
 }  // namespace
