@@ -46,6 +46,7 @@ bool ReplaceSelection(HWND edit, std::string_view insert, bool typed) {
   state->selStart = state->selEnd = from + static_cast<DWORD>(piece.size());
   state->modified = true;
   SetInternalText(edit, text);
+  EditUpdateScroll(edit);
   InvalidateRect(edit, nullptr, TRUE);
   NotifyParent(edit, EN_UPDATE);
   NotifyParent(edit, EN_CHANGE);
@@ -163,6 +164,7 @@ LRESULT EditSetText(HWND edit, LPARAM lParam) {
   std::string text =
       Converted(edit, lParam ? reinterpret_cast<LPCSTR>(lParam) : "");
   SetInternalText(edit, text);
+  EditUpdateScroll(edit);
   state->selStart = state->selEnd = 0;
   state->modified = false;
   InvalidateRect(edit, nullptr, TRUE);
@@ -244,6 +246,10 @@ LRESULT EditPaint(HWND edit) {
   // The text keeps a pixel's margin from the edge, above and on the left.
   r.left += 1;
   r.top += 1;
+  // A scrolled text starts above and left of the client area.
+  POINT scrolled = EditScrollOffset(edit);
+  r.left -= scrolled.x;
+  r.top -= scrolled.y;
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r,
             Multiline(edit) ? DT_LEFT | DT_NOPREFIX
                             : DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
@@ -315,6 +321,16 @@ LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam,
       return TRUE;
     case WM_PAINT:
       return EditPaint(edit);
+    case WM_VSCROLL:
+      return EditScroll(edit, SB_VERT, wParam);
+    case WM_HSCROLL:
+      return EditScroll(edit, SB_HORZ, wParam);
+    case WM_CREATE:
+    case WM_SIZE:
+    case WM_SETFONT:
+      DefWindowProcA(edit, message, wParam, lParam);
+      EditUpdateScroll(edit);
+      return 0;
     case WM_ENABLE:
       // Disabled, the text greys on the face colour.
       InvalidateRect(edit, nullptr, TRUE);
