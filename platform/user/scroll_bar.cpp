@@ -220,8 +220,9 @@ void DrawArrow(HDC dc, const RECT& box, bool vertical, bool forward,
   int cx = box.left + w / 2;
   int cy = box.top + h / 2;
   for (int i = 0; i < size; ++i) {
-    // Row i runs from the tip (one pixel) to the base.
-    int along = forward ? i - size / 2 : size / 2 - i;
+    // Row i is i pixels from the tip, which points the way the button
+    // scrolls: up or left backward, down or right forward.
+    int along = forward ? size / 2 - i : i - size / 2;
     RECT row = vertical ? RECT{cx - i, cy + along, cx + i + 1, cy + along + 1}
                         : RECT{cx + along, cy - i, cx + along + 1, cy + i + 1};
     FillRect(dc, &row, brush);
