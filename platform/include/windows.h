@@ -829,6 +829,58 @@ BOOL ScreenToClient(HWND window, LPPOINT point);
 BOOL ClientToScreen(HWND window, LPPOINT point);
 
 // ---------------------------------------------------------------------------
+// Scroll bars: the standard bars in a window's frame (WS_VSCROLL,
+// WS_HSCROLL), their range, page and position, and what they send.
+
+#define SB_HORZ 0
+#define SB_VERT 1
+#define SB_CTL 2
+#define SB_BOTH 3
+
+#define SB_LINEUP 0
+#define SB_LINELEFT 0
+#define SB_LINEDOWN 1
+#define SB_LINERIGHT 1
+#define SB_PAGEUP 2
+#define SB_PAGELEFT 2
+#define SB_PAGEDOWN 3
+#define SB_PAGERIGHT 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_LEFT 6
+#define SB_BOTTOM 7
+#define SB_RIGHT 7
+#define SB_ENDSCROLL 8
+
+#define SIF_RANGE 0x0001u
+#define SIF_PAGE 0x0002u
+#define SIF_POS 0x0004u
+#define SIF_DISABLENOSCROLL 0x0008u
+#define SIF_TRACKPOS 0x0010u
+#define SIF_ALL (SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS)
+
+typedef struct tagSCROLLINFO {
+  UINT cbSize;
+  UINT fMask;
+  int nMin;
+  int nMax;
+  UINT nPage;
+  int nPos;
+  int nTrackPos;
+} SCROLLINFO, *LPSCROLLINFO;
+typedef const SCROLLINFO* LPCSCROLLINFO;
+
+int SetScrollInfo(HWND window, int bar, LPCSCROLLINFO info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, LPSCROLLINFO info);
+int SetScrollPos(HWND window, int bar, int position, BOOL redraw);
+int GetScrollPos(HWND window, int bar);
+BOOL SetScrollRange(HWND window, int bar, int minimum, int maximum,
+                    BOOL redraw);
+BOOL GetScrollRange(HWND window, int bar, LPINT minimum, LPINT maximum);
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
+
+// ---------------------------------------------------------------------------
 // user: hooks
 // ---------------------------------------------------------------------------
 

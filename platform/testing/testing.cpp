@@ -187,6 +187,14 @@ void ClickAt(HWND window, int x, int y) {
   ClickAtScreen(window, p.x, p.y);
 }
 
+void DragAtScreen(HWND window, POINT from, POINT to) {
+  InputEvent move = Mouse(WM_MOUSEMOVE, to, window, InputScope::Window);
+  move.buttons = MK_LBUTTON;
+  InputEvent up = Mouse(WM_LBUTTONUP, to, window, InputScope::Window);
+  up.buttons = MK_LBUTTON;
+  Inject({Mouse(WM_LBUTTONDOWN, from, window, InputScope::Window), move, up});
+}
+
 void DoubleClickAt(HWND window, int x, int y) {
   POINT p{x, y};
   ClientToScreen(window, &p);

@@ -89,6 +89,9 @@ void DoubleClick(HWND window);
 // answer differently (the items of a list).
 void ClickAt(HWND window, int x, int y);
 void DoubleClickAt(HWND window, int x, int y);
+// The left button pressed at one point of the screen over window, the
+// pointer moved to another with it held, and released there: a drag.
+void DragAtScreen(HWND window, POINT from, POINT to);
 // The notification-area icon's owner receives its callback message with
 // this mouse message in lParam, as when the person uses the icon. Like the
 // real tray it posts the message and does not wait: when the owner belongs

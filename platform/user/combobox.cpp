@@ -30,6 +30,11 @@ void SetWord(HWND combo, ExtraWord word, LONG_PTR value) {
   SetWindowLongPtrA(combo, word * static_cast<int>(sizeof(LONG_PTR)), value);
 }
 
+void DropScrollStyles(HWND combo) {
+  Lock lock(S().mutex);
+  if (auto w = Find(combo)) w->style &= ~(WS_VSCROLL | WS_HSCROLL);
+}
+
 bool Dropped(HWND combo) { return Word(combo, kDropped) != 0; }
 
 void Resize(HWND combo, int height) {
@@ -292,6 +297,11 @@ LRESULT CALLBACK ComboBoxProc(HWND combo, UINT message, WPARAM wParam,
       return TRUE;
     case CB_GETDROPPEDSTATE:
       return Dropped(combo) ? TRUE : FALSE;
+    case WM_NCCREATE:
+      // The scroll styles are meant for the dropped list, which is drawn
+      // inside the control; the field itself has no bars beside it.
+      DropScrollStyles(combo);
+      return DefWindowProcA(combo, message, wParam, lParam);
     case WM_SETTEXT:
       // A drop-down list shows only its items; a text of its own is
       // refused, as on the target.

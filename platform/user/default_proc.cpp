@@ -84,6 +84,8 @@ LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wParam,
         SendMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0);
       }
       return 0;
+    case WM_MOUSEWHEEL:
+      return ScrollBarWheel(window, wParam);
     case WM_MOUSEACTIVATE:
       return 1;
     case WM_CTLCOLORSTATIC:

@@ -81,6 +81,10 @@ POINT PlaceOf(HWND edit, HDC dc, std::string_view text, std::size_t offset) {
 DWORD OffsetAt(HWND edit, POINT point) {
   auto state = Control(edit);
   std::string text = ShownText(edit);
+  // A scrolled multi-line text lies above and left of the client area.
+  POINT scrolled = EditScrollOffset(edit);
+  point.x += scrolled.x;
+  point.y += scrolled.y;
   HDC dc = GetDC(edit);
   auto lines = LinesOf(edit, text);
   int height = LineHeight(dc);
@@ -184,6 +188,7 @@ bool ReplaceSelection(HWND edit, std::string_view insert, bool typed) {
   state->selStart = state->selEnd = from + static_cast<DWORD>(piece.size());
   state->modified = true;
   SetInternalText(edit, text);
+  EditUpdateScroll(edit);
   CaretMoved(edit);
   NotifyParent(edit, EN_UPDATE);
   NotifyParent(edit, EN_CHANGE);
@@ -312,6 +317,7 @@ LRESULT EditSetText(HWND edit, LPARAM lParam) {
   std::string text =
       Converted(edit, lParam ? reinterpret_cast<LPCSTR>(lParam) : "");
   SetInternalText(edit, text);
+  EditUpdateScroll(edit);
   state->selStart = state->selEnd = 0;
   state->modified = false;
   state->scrollX = 0;
@@ -431,12 +437,18 @@ LRESULT EditPaint(HWND edit) {
   int height = LineHeight(dc);
   auto lines = LinesOf(edit, text);
   // The text keeps a pixel's margin from the edge, above and on the left.
+  // A scrolled multi-line text starts above and left of the client area.
+  POINT scrolled = EditScrollOffset(edit);
+  int left = 1 - scrollX - scrolled.x;
+  int top = 1 - scrolled.y;
   for (std::size_t i = 0; i < lines.size(); ++i)
-    PaintLine(dc, text, lines[i], 1 - scrollX, 1 + static_cast<int>(i) * height,
+    PaintLine(dc, text, lines[i], left, top + static_cast<int>(i) * height,
               from, to, enabled);
   if (caretShown) {
     POINT at = PlaceOf(edit, dc, text, caret);
-    RECT line{at.x - scrollX, at.y, at.x - scrollX + 1, at.y + height};
+    int x = at.x - scrollX - scrolled.x;
+    int y = at.y - scrolled.y;
+    RECT line{x, y, x + 1, y + height};
     FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOWTEXT));
   }
   EndPaint(edit, &ps);
@@ -607,6 +619,16 @@ LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam,
       return TRUE;
     case WM_PAINT:
       return EditPaint(edit);
+    case WM_VSCROLL:
+      return EditScroll(edit, SB_VERT, wParam);
+    case WM_HSCROLL:
+      return EditScroll(edit, SB_HORZ, wParam);
+    case WM_CREATE:
+    case WM_SIZE:
+    case WM_SETFONT:
+      DefWindowProcA(edit, message, wParam, lParam);
+      EditUpdateScroll(edit);
+      return 0;
     case WM_ENABLE:
       // Disabled, the text greys on the face colour.
       InvalidateRect(edit, nullptr, TRUE);

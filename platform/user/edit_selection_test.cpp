@@ -1,5 +1,7 @@
 // The edit's selection, caret and copying: keys, the mouse, the blink, the
 // sideways scrolling of a single-line edit, and what reaches the clipboard.
+#include <string>
+
 #include "platform/user/user_internal.h"
 #include "platform/user/user_test_support.h"
 
@@ -228,6 +230,34 @@ TEST_F(EditSelection, ClicksInAMultiLineEditFindTheLineUnderThePointer) {
     vt::testing::PumpPending();
     EXPECT_EQ(SelOf(edit).from, c.offset) << c.column << "," << c.row;
   }
+}
+
+// Scrolled down by its bar, a click lands on the line shown under the
+// pointer, not on the line that would be there unscrolled.
+TEST_F(EditSelection, ClicksInAScrolledEditFindTheLineShown) {
+  HWND parent = NewRecorder("form");
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "line" + std::to_string(i % 10) + "\r\n";
+  HWND edit = CreateWindowExA(
+      0, "EDIT", text.c_str(),
+      WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 0, 0,
+      200, 80, parent, nullptr, nullptr, nullptr);
+  ShowWindow(parent, SW_SHOW);
+  HDC dc = GetDC(edit);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  ReleaseDC(edit, dc);
+  const int lh = metrics.tmHeight;
+  ASSERT_GT(lh, 0);
+  for (int i = 0; i < 5; ++i) SendMessageA(edit, WM_VSCROLL, SB_LINEDOWN, 0);
+  ASSERT_EQ(GetScrollPos(edit, SB_VERT), 5);
+  // Each line is "lineN" and its CR LF: 7 bytes.
+  vt::testing::ClickAt(edit, 2, 1 + lh / 2);
+  vt::testing::PumpPending();
+  EXPECT_EQ(SelOf(edit).from, 5u * 7u);
+  vt::testing::ClickAt(edit, 2, 1 + 2 * lh + lh / 2);
+  vt::testing::PumpPending();
+  EXPECT_EQ(SelOf(edit).from, 7u * 7u);
 }
 
 }  // namespace

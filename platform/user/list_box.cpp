@@ -14,6 +14,88 @@ void ListNotify(HWND list, WORD code) {
   if (StyleOf(list) & LBS_NOTIFY) NotifyParent(list, code);
 }
 
+int ItemHeight(HWND list) {
+  (void)list;
+  return 13;
+}
+
+// How many whole items the client area shows (at least one).
+int VisibleItems(HWND list) {
+  RECT r{};
+  GetClientRect(list, &r);
+  return std::max(1, static_cast<int>(r.bottom) / ItemHeight(list));
+}
+
+// The vertical bar shows the items as its range, the visible ones as its
+// page and the top item as its position; it is kept so after every change
+// of the items, the top or the size.
+void ListUpdateScroll(HWND list) {
+  auto state = Control(list);
+  if (!state) return;
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = std::max(0, static_cast<int>(state->items.size()) - 1);
+  info.nPage = static_cast<UINT>(VisibleItems(list));
+  info.nPos = state->top;
+  SetScrollInfo(list, SB_VERT, &info, TRUE);
+}
+
+// The top item, kept where the last page just fills the list.
+void ListSetTop(HWND list, int top) {
+  auto state = Control(list);
+  if (!state) return;
+  int count = static_cast<int>(state->items.size());
+  top = std::clamp(top, 0, std::max(0, count - VisibleItems(list)));
+  if (top != state->top) {
+    state->top = top;
+    InvalidateRect(list, nullptr, TRUE);
+  }
+  ListUpdateScroll(list);
+}
+
+LRESULT ListScroll(HWND list, WPARAM wParam) {
+  auto state = Control(list);
+  if (!state) return 0;
+  int page = VisibleItems(list);
+  int top = state->top;
+  switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+      --top;
+      break;
+    case SB_LINEDOWN:
+      ++top;
+      break;
+    case SB_PAGEUP:
+      top -= page;
+      break;
+    case SB_PAGEDOWN:
+      top += page;
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      // The position in wParam has only 16 bits; the bar keeps all of it.
+      SCROLLINFO info{};
+      info.cbSize = sizeof info;
+      info.fMask = SIF_TRACKPOS;
+      GetScrollInfo(list, SB_VERT, &info);
+      top = info.nTrackPos;
+      break;
+    }
+    case SB_TOP:
+      top = 0;
+      break;
+    case SB_BOTTOM:
+      top = static_cast<int>(state->items.size());
+      break;
+    default:
+      return 0;
+  }
+  ListSetTop(list, top);
+  return 0;
+}
+
 LRESULT ListInsert(HWND list, LONG_PTR index, LPARAM text) {
   auto state = Control(list);
   if (!state) return LB_ERR;
@@ -24,6 +106,7 @@ LRESULT ListInsert(HWND list, LONG_PTR index, LPARAM text) {
   state->items.insert(state->items.begin() + index, std::move(item));
   if (state->current >= index) ++state->current;
   InvalidateRect(list, nullptr, TRUE);
+  ListUpdateScroll(list);
   return index;
 }
 
@@ -53,6 +136,8 @@ LRESULT ListDelete(HWND list, WPARAM index) {
   else if (state->current > static_cast<int>(index))
     --state->current;
   InvalidateRect(list, nullptr, TRUE);
+  // A deletion near the end may leave the top past the last page.
+  ListSetTop(list, state->top);
   return static_cast<LRESULT>(state->items.size());
 }
 
@@ -77,11 +162,6 @@ LRESULT ListSetCurrent(HWND list, WPARAM wParam) {
   state->current = index;
   InvalidateRect(list, nullptr, TRUE);
   return index == -1 ? LB_ERR : index;
-}
-
-int ItemHeight(HWND list) {
-  (void)list;
-  return 13;
 }
 
 LRESULT ListClick(HWND list, LPARAM lParam, bool twice) {
@@ -182,6 +262,7 @@ LRESULT CALLBACK ListBoxProc(HWND list, UINT message, WPARAM wParam,
         state->top = 0;
       }
       InvalidateRect(list, nullptr, TRUE);
+      ListUpdateScroll(list);
       return 0;
     }
     case LB_GETCOUNT: {
@@ -206,8 +287,7 @@ LRESULT CALLBACK ListBoxProc(HWND list, UINT message, WPARAM wParam,
       auto state = Control(list);
       if (!state || wParam >= std::max<std::size_t>(state->items.size(), 1))
         return LB_ERR;
-      state->top = static_cast<int>(wParam);
-      InvalidateRect(list, nullptr, TRUE);
+      ListSetTop(list, static_cast<int>(wParam));
       return LB_OKAY;
     }
     case WM_LBUTTONDOWN:
@@ -218,6 +298,11 @@ LRESULT CALLBACK ListBoxProc(HWND list, UINT message, WPARAM wParam,
       return ListKey(list, wParam);
     case WM_PAINT:
       return ListPaint(list);
+    case WM_VSCROLL:
+      return ListScroll(list, wParam);
+    case WM_SIZE:
+      ListSetTop(list, Control(list) ? Control(list)->top : 0);
+      return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       // The current item's focus rectangle comes and goes.

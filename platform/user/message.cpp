@@ -512,6 +512,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
       return 0;
     }
   }
+  // A click or drag on a standard scroll bar is the bar's, not the
+  // procedure's: the procedure hears of it as WM_VSCROLL or WM_HSCROLL.
+  if (ScrollBarMouse(msg->hwnd, msg->message, msg->lParam)) return 0;
   LRESULT result = CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
   // A procedure that ignores WM_PAINT would otherwise be asked again at
   // once, and the loop would never rest.

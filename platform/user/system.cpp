@@ -260,8 +260,10 @@ void PaintChildFrame(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
   RECT in = NonClientInsets(style & (WS_BORDER | WS_CHILD), exStyle);
-  RECT frame{-in.left, -in.top, client.right + in.right,
-             client.bottom + in.bottom};
+  // The frame goes round the scroll bars as well as the client area.
+  RECT bars = NonClientInsets(style & (WS_VSCROLL | WS_HSCROLL), 0);
+  RECT frame{-in.left, -in.top, client.right + bars.right + in.right,
+             client.bottom + bars.bottom + in.bottom};
   HDC dc = vt::gdi::CreateFrameDC(window);
   if (style & WS_BORDER) {
     HBRUSH black = GetSysColorBrush(COLOR_WINDOWTEXT);
@@ -298,6 +300,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
   paint->rcPaint = update;
   paint->fErase = FALSE;
   PaintChildFrame(window);
+  PaintScrollBars(window);
   if (erase) {
     // The background is erased before the window draws on it.
     paint->fErase =

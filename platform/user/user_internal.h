@@ -85,6 +85,16 @@ struct DialogState {
   HWND disabledOwner = nullptr;
 };
 
+// A standard scroll bar's range, page and position; the bar itself is
+// drawn in the window's frame while the window has its style bit.
+struct ScrollBarState {
+  int minimum = 0;
+  int maximum = 0;
+  UINT page = 0;
+  int position = 0;
+  int trackPosition = 0;
+};
+
 struct Window {
   HWND handle = nullptr;
   std::shared_ptr<WindowClass> cls;
@@ -109,6 +119,8 @@ struct Window {
   HFONT font = nullptr;
   std::unique_ptr<ControlState> control;
   std::unique_ptr<DialogState> dialog;
+  ScrollBarState vertical;
+  ScrollBarState horizontal;
   // The run/ entry that lets other processes find a top-level window.
   int runFd = -1;
   std::string runPath;
@@ -333,6 +345,19 @@ void AddDirty(Window& window, const RECT* area);
 RECT TakeDirty(HWND window);
 HWND InputTarget(bool forKeys, HWND clicked, std::shared_ptr<Queue>* queue);
 RECT NonClientInsets(DWORD style, DWORD exStyle);
+// The standard scroll bars: a mouse message of window that falls on one of
+// its bars, or comes while a bar holds the pointer, is the bar's (true when
+// it took the message); the bars are drawn in the frame whenever the window
+// paints; the wheel scrolls a window that leaves it to the default.
+bool ScrollBarMouse(HWND window, UINT message, LPARAM lParam);
+void PaintScrollBars(HWND window);
+LRESULT ScrollBarWheel(HWND window, WPARAM wParam);
+// A multi-line edit's bars: kept to its text and size, moved by
+// WM_VSCROLL / WM_HSCROLL, and read back as how far the text is scrolled
+// (pixels left and up).
+void EditUpdateScroll(HWND edit);
+LRESULT EditScroll(HWND edit, int bar, WPARAM wParam);
+POINT EditScrollOffset(HWND edit);
 // The picture of a system icon (IDI_* identifier) message boxes show, or
 // null for one the desktop draws no picture for.
 const vtres::Icon* SystemIconPicture(int id);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/internal/driver.h"
 #include "platform/user/user_internal.h"
 
 namespace vt::user {
@@ -50,6 +51,12 @@ RECT NonClientInsets(DWORD style, DWORD exStyle) {
   RECT r{frame, frame, frame, frame};
   if ((style & WS_CAPTION) == WS_CAPTION)
     r.top += (exStyle & WS_EX_TOOLWINDOW) ? 15 : 18;
+  // The scroll bars lie inside the frame, beside and below the client area.
+  if (style & (WS_VSCROLL | WS_HSCROLL)) {
+    int bar = vt::platform::TheDriver().systemMetrics().scrollBar;
+    if (style & WS_VSCROLL) r.right += bar;
+    if (style & WS_HSCROLL) r.bottom += bar;
+  }
   return r;
 }
 
