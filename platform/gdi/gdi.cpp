@@ -34,7 +34,7 @@ struct Object {
 
 struct Font : Object {
   Font() : Object(Kind::Font) {}
-  platform::FontSpec spec;
+  platform::FontSpec fontSpec;
   platform::FontMetrics metrics;
 };
 
@@ -245,10 +245,10 @@ HFONT CreateFontObject(std::string_view face, int pointSize, int weight) {
     if (it != T().fonts.end()) return reinterpret_cast<HFONT>(it->second.get());
   }
   auto font = std::make_unique<Font>();
-  font->spec.face = std::string(face);
-  font->spec.pointSize = pointSize;
-  font->spec.weight = weight;
-  font->metrics = platform::TheDriver().fontMetrics(font->spec);
+  font->fontSpec.face = std::string(face);
+  font->fontSpec.pointSize = pointSize;
+  font->fontSpec.weight = weight;
+  font->metrics = platform::TheDriver().fontMetrics(font->fontSpec);
   Lock lock(T().mutex);
   auto& slot = T().fonts[key];
   if (!slot) {
@@ -276,7 +276,7 @@ platform::FontSpec SpecOf(HFONT font) {
   auto* object = reinterpret_cast<Object*>(font);
   if (!T().live.count(object) || object->kind != Kind::Font)
     return platform::FontSpec{};
-  return static_cast<Font*>(object)->spec;
+  return static_cast<Font*>(object)->fontSpec;
 }
 
 HDC CreateWindowDC(HWND window) { return NewContext(window, nullptr); }
@@ -463,13 +463,13 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
   const auto& driver = vt::platform::TheDriver();
   vt::platform::DrawTarget target = TargetOf(d);
   if (!(format & DT_NOCLIP)) target.clip = Intersection(target.clip, *rect);
-  vt::platform::FontSpec spec = SpecOf(d.font);
+  vt::platform::FontSpec fontSpec = SpecOf(d.font);
   for (auto& line : lines) {
     int w = TextWidth(d.font, line);
     int x = rect->left;
     if (format & DT_CENTER) x = rect->left + (width - w) / 2;
     if (format & DT_RIGHT) x = rect->right - w;
-    driver.drawText(target, x, y, line, spec, d.text,
+    driver.drawText(target, x, y, line, fontSpec, d.text,
                     d.backgroundMode == OPAQUE, d.background);
     // The mnemonic's letter is underlined, a pixel below the baseline, on
     // a line laid out whole.

@@ -1,4 +1,4 @@
-// See png.h. The layout follows the PNG specification: the signature, then
+// See png.h. The layout follows the PNG format: the signature, then
 // chunks of length, type, data and the CRC-32 of type and data; IDAT holds a
 // zlib stream (header, deflate blocks, Adler-32 of the raw bytes), whose raw
 // bytes are each row prefixed with filter type 0.

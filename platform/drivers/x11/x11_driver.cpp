@@ -8,15 +8,16 @@
 namespace vt::x11 {
 namespace {
 
-vt::platform::FontMetrics FontMetricsOf(const vt::platform::FontSpec& spec) {
+vt::platform::FontMetrics FontMetricsOf(
+    const vt::platform::FontSpec& fontSpec) {
   XLock lock;
-  const OpenedFont* font = OpenFont(spec);
+  const OpenedFont* font = OpenFont(fontSpec);
   return font ? font->metrics : vt::platform::FontMetrics{};
 }
 
-int TextWidth(const vt::platform::FontSpec& spec, std::string_view text) {
+int TextWidth(const vt::platform::FontSpec& fontSpec, std::string_view text) {
   XLock lock;
-  const OpenedFont* font = OpenFont(spec);
+  const OpenedFont* font = OpenFont(fontSpec);
   return font ? MeasureAnsi(*font, text) : 0;
 }
 

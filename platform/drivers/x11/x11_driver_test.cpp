@@ -44,11 +44,11 @@ TEST(X11Fonts, TheDialogFontsHaveTheirDesignedMetrics) {
       {"Courier New", 8, 400, 7, 14, true},
   };
   for (const Case& c : cases) {
-    FontSpec spec;
-    spec.face = c.face;
-    spec.pointSize = c.points;
-    spec.weight = c.weight;
-    auto metrics = vt::platform::TheDriver().fontMetrics(spec);
+    FontSpec fontSpec;
+    fontSpec.face = c.face;
+    fontSpec.pointSize = c.points;
+    fontSpec.weight = c.weight;
+    auto metrics = vt::platform::TheDriver().fontMetrics(fontSpec);
     EXPECT_EQ(metrics.averageCharWidth, c.averageWidth) << c.face;
     EXPECT_EQ(metrics.height, c.height) << c.face;
     EXPECT_EQ(metrics.fixedPitch, c.fixed) << c.face;

@@ -68,21 +68,23 @@ vt::platform::FontMetrics MetricsOf(XftFont* font) {
   return m;
 }
 
-const OpenedFont* OpenFont(const vt::platform::FontSpec& spec) {
-  std::string_view face = spec.face.empty() ? kDefaultFace : spec.face;
-  Key key{std::string(face), spec.pointSize, spec.weight, spec.italic};
+const OpenedFont* OpenFont(const vt::platform::FontSpec& fontSpec) {
+  std::string_view face = fontSpec.face.empty() ? kDefaultFace : fontSpec.face;
+  Key key{std::string(face), fontSpec.pointSize, fontSpec.weight,
+          fontSpec.italic};
   auto& cache = F().byRequest;
   auto found = cache.find(key);
   if (found != cache.end()) return found->second.get();
   const char* family =
       IsFixedFace(face) ? "Liberation Mono" : "Liberation Sans";
-  XftFont* font = XftFontOpen(
-      X().display, X().screen, XFT_FAMILY, XftTypeString, family,
-      XFT_PIXEL_SIZE, XftTypeDouble,
-      static_cast<double>(PixelSizeOf(spec.pointSize)), XFT_WEIGHT,
-      XftTypeInteger, spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR,
-      XFT_SLANT, XftTypeInteger, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN,
-      nullptr);
+  XftFont* font =
+      XftFontOpen(X().display, X().screen, XFT_FAMILY, XftTypeString, family,
+                  XFT_PIXEL_SIZE, XftTypeDouble,
+                  static_cast<double>(PixelSizeOf(fontSpec.pointSize)),
+                  XFT_WEIGHT, XftTypeInteger,
+                  fontSpec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR,
+                  XFT_SLANT, XftTypeInteger,
+                  fontSpec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN, nullptr);
   if (!font) return nullptr;
   auto opened = std::make_unique<OpenedFont>();
   opened->font = font;

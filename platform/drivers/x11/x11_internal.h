@@ -93,7 +93,7 @@ struct OpenedFont {
 };
 // The Xft font for a face at a point size (XLock held); cached, never null
 // unless fontconfig has no font at all.
-const OpenedFont* OpenFont(const vt::platform::FontSpec& spec);
+const OpenedFont* OpenFont(const vt::platform::FontSpec& fontSpec);
 const OpenedFont* DefaultFont();
 // Width in pixels of ANSI text (XLock held).
 int MeasureAnsi(const OpenedFont& font, std::string_view ansi);

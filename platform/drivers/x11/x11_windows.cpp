@@ -844,11 +844,11 @@ void DrawLine(const DrawTarget& target, int x0, int y0, int x1, int y1,
 }
 
 void DrawText(const DrawTarget& target, int x, int y, std::string_view text,
-              const vt::platform::FontSpec& spec, COLORREF color, bool opaque,
-              COLORREF background) {
+              const vt::platform::FontSpec& fontSpec, COLORREF color,
+              bool opaque, COLORREF background) {
   XLock lock;
   Target t;
-  const OpenedFont* font = OpenFont(spec);
+  const OpenedFont* font = OpenFont(fontSpec);
   if (!font || !Prepare(target, &t)) return;
   Display* d = X().display;
   int width = MeasureAnsi(*font, text);
@@ -873,7 +873,7 @@ void DrawText(const DrawTarget& target, int x, int y, std::string_view text,
                     reinterpret_cast<const FcChar8*>(utf8.data()),
                     static_cast<int>(utf8.size()));
   XftColorFree(d, X().visual, X().colormap, &xftColor);
-  if (spec.underline && width > 0) {
+  if (fontSpec.underline && width > 0) {
     XSetForeground(d, t.top->gc, PixelOf(color));
     int baseline = top + font->font->ascent + 1;
     XDrawLine(d, t.top->pixmap, t.top->gc, left, baseline, left + width - 1,
