@@ -13,6 +13,9 @@
 
 #include "windows.h"
 
+#include <array>
+#include <cstdint>
+
 namespace vtres {
 
 enum class Type : int {
@@ -95,6 +98,42 @@ struct Bitmap {
 // true so that it can initialise a static.
 bool RegisterResource(Type type, int id, const void* data);
 const void* FindResource(Type type, int id);
+
+// Draws a picture given as a function over the unit square into N x N ARGB
+// pixels, at compile time: each pixel is sampled Samples x Samples times;
+// the covered samples give its colour and their share its alpha, so edges
+// come out smooth. sample(x, y, &colour) answers whether (x, y) is covered.
+template <int N, int Samples, typename Colour, typename Sampler>
+constexpr std::array<std::uint32_t, N * N> Rasterise(Sampler sample) {
+  std::array<std::uint32_t, N * N> pixels{};
+  for (int py = 0; py < N; ++py) {
+    for (int px = 0; px < N; ++px) {
+      double r = 0, g = 0, b = 0;
+      int covered = 0;
+      for (int sy = 0; sy < Samples; ++sy) {
+        for (int sx = 0; sx < Samples; ++sx) {
+          Colour c{};
+          const double x = (px + (sx + 0.5) / Samples) / N;
+          const double y = (py + (sy + 0.5) / Samples) / N;
+          if (!sample(x, y, &c)) continue;
+          r += c.r;
+          g += c.g;
+          b += c.b;
+          ++covered;
+        }
+      }
+      if (covered == 0) continue;  // transparent
+      const auto channel = [covered](double sum) {
+        return static_cast<std::uint32_t>(sum / covered + 0.5) & 0xFFu;
+      };
+      const auto alpha =
+          static_cast<std::uint32_t>(covered * 255 / (Samples * Samples));
+      pixels[py * N + px] =
+          alpha << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+    }
+  }
+  return pixels;
+}
 
 }  // namespace vtres
 

@@ -129,34 +129,7 @@ constexpr bool WarningSample(double x, double y, Colour* out) {
 template <int N>
 constexpr std::array<std::uint32_t, N * N> Draw(bool (*sample)(double, double,
                                                                Colour*)) {
-  std::array<std::uint32_t, N * N> pixels{};
-  for (int py = 0; py < N; ++py) {
-    for (int px = 0; px < N; ++px) {
-      double r = 0, g = 0, b = 0;
-      int covered = 0;
-      for (int sy = 0; sy < kSamples; ++sy) {
-        for (int sx = 0; sx < kSamples; ++sx) {
-          Colour c{0, 0, 0};
-          const double x = (px + (sx + 0.5) / kSamples) / N;
-          const double y = (py + (sy + 0.5) / kSamples) / N;
-          if (!sample(x, y, &c)) continue;
-          r += c.r;
-          g += c.g;
-          b += c.b;
-          ++covered;
-        }
-      }
-      if (covered == 0) continue;  // transparent
-      const auto channel = [covered](double sum) {
-        return static_cast<std::uint32_t>(sum / covered + 0.5) & 0xFFu;
-      };
-      const auto alpha =
-          static_cast<std::uint32_t>(covered * 255 / (kSamples * kSamples));
-      pixels[py * N + px] =
-          alpha << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-    }
-  }
-  return pixels;
+  return vtres::Rasterise<N, kSamples, Colour>(sample);
 }
 
 constexpr auto kErrorSmall = Draw<16>(ErrorSample);
